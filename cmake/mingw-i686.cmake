@@ -1,0 +1,14 @@
+# Cross build for 32-bit Windows with mingw-w64 (posix thread model: std::thread and std::mutex).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Static runtime: the programs need no libstdc++, libgcc or winpthread DLL. Large-address-aware so that
+# 1000 worker threads fit: under Wine every thread reserves at least 1 MiB of address space.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--large-address-aware")

@@ -1,0 +1,28 @@
+// Flags and counters shared by the scan, the wake run, the list load and save, and the handlers.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace quarvo {
+
+struct RunState {
+  // Set while no run is active; a Stop press, closing the window and every run's end set it.
+  std::atomic<bool> StopRequested{true};
+  // The table holds what the results file does not: set by a scan that adds a row or changes a MAC.
+  std::atomic<bool> ListChanged{false};
+
+  // The current scan's range and workers, written by StartScan before the first worker starts.
+  std::atomic<std::uint32_t> ThreadCount{0};
+  std::atomic<std::uint32_t> FirstIp{0};  // network order
+  std::atomic<std::uint32_t> IpCount{0};
+  std::atomic<std::int32_t> NumberBase{0};
+  std::atomic<std::uint32_t> NumberDigits{0};
+  // Workers of the current scan that have started and not yet finished.
+  std::atomic<std::uint32_t> LiveThreads{0};
+
+  std::atomic<std::uint32_t> RunStartTick{0};
+  std::atomic<std::uint32_t> RunEndTick{0};
+};
+
+}  // namespace quarvo

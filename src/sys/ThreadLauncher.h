@@ -1,0 +1,18 @@
+#pragma once
+
+#include <functional>
+
+namespace quarvo {
+
+// Starts a thread that nothing waits for. Tests use launchers that can join what they started.
+class ThreadLauncher {
+ public:
+  virtual ~ThreadLauncher() = default;
+  // Runs body on a new thread; false when no thread could be started (body is then not run).
+  virtual bool Launch(std::function<void()> body) = 0;
+};
+
+// Detached threads with a small stack, so that 1000 of them fit in a 32-bit process.
+ThreadLauncher& SystemThreads();
+
+}  // namespace quarvo

@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "store/ResultsTable.h"
+
+namespace quarvo {
+namespace {
+
+std::vector<std::string> Keys(ResultsTable& table) {
+  std::vector<std::string> keys;
+  for (std::int32_t i = 0; i < table.RowCount(); ++i) keys.push_back(table.GetCell(i, ColNumber));
+  return keys;
+}
+
+TEST(ResultsTable, RowsStaySortedAndAddRowReturnsTheLandingIndex) {
+  ResultsTable table;
+  EXPECT_EQ(table.AddRow("010"), 0);
+  EXPECT_EQ(table.AddRow("002"), 0);
+  EXPECT_EQ(table.FindRow("010"), 1);
+  EXPECT_EQ(table.AddRow(".000"), 0);  // dotted numbers sort before plain ones
+  EXPECT_EQ(table.AddRow("..255"), 0);
+  EXPECT_EQ(table.AddRow("9"), 4);     // character order: a key 9 comes after 10
+  EXPECT_EQ(table.AddRow("10"), 4);
+  EXPECT_EQ(Keys(table), (std::vector<std::string>{"..255", ".000", "002", "010", "10", "9"}));
+}
+
+TEST(ResultsTable, FindRowIgnoresCaseButMatchesWholeTexts) {
+  ResultsTable table;
+  EXPECT_EQ(table.FindRow("ab"), -1);
+  table.AddRow("AB");
+  table.AddRow("010");
+  EXPECT_EQ(table.FindRow("ab"), table.FindRow("AB"));
+  EXPECT_GE(table.FindRow("ab"), 0);
+  EXPECT_EQ(table.FindRow("01"), -1);
+  EXPECT_EQ(table.FindRow("0100"), -1);
+  // Only ASCII letters fold: the second byte of a double-byte character is compared as it is.
+  table.AddRow("\xB0" "A");
+  EXPECT_EQ(table.FindRow("\xB0" "a"), -1);
+  EXPECT_GE(table.FindRow("\xB0" "A"), 0);
+}
+
+TEST(ResultsTable, OutOfRangeIndexesChangeNothing) {
+  ResultsTable table;
+  table.AddRow("001");
+  const std::int32_t count = table.RowCount();
+  EXPECT_EQ(table.GetCell(count, ColNumber), "");
+  EXPECT_EQ(table.GetCell(-1, ColIp), "");
+  EXPECT_EQ(table.GetCell(0, 6), "");
+  table.SetCell(count, ColIp, "x");
+  table.SetCell(-1, ColIp, "x");
+  table.DeleteRow(count);
+  table.DeleteRow(-1);
+  EXPECT_EQ(table.RowCount(), 1);
+  table.SetCell(0, ColNumber, "999");  // the key never changes
+  EXPECT_EQ(table.GetCell(0, ColNumber), "001");
+  table.ClearRows();
+  table.ClearRows();
+  EXPECT_EQ(table.RowCount(), 0);
+}
+
+TEST(ResultsTable, CellsKeepAnyBytesWhole) {
+  ResultsTable table;
+  const std::int32_t row = table.AddRow("001");
+  std::string big(5000, 'x');
+  big[17] = '\0';
+  big[18] = '\t';
+  big[19] = '\xFF';
+  table.SetCell(row, ColMac, big);
+  EXPECT_EQ(table.GetCell(row, ColMac), big);
+}
+
+TEST(ResultsTable, SelectionFollowsRowsAcrossInsertsAndDeletes) {
+  ResultsTable table;
+  for (const char* key : {"010", "020", "030", "040"}) table.AddRow(key);
+  EXPECT_EQ(table.SelectedCount(), 0);
+  EXPECT_EQ(table.FirstSelected(), -1);
+  table.SetSelected(table.FindRow("020"), true);
+  table.SetSelected(table.FindRow("040"), true);
+  table.AddRow("001");  // inserted above both selected rows
+  EXPECT_EQ(table.GetCell(table.FirstSelected(), ColNumber), "020");
+  const std::int32_t second = table.NextSelected(table.FirstSelected());
+  EXPECT_EQ(table.GetCell(second, ColNumber), "040");
+  EXPECT_EQ(table.NextSelected(second), -1);
+  // Deleting the selection the way the menu command does removes exactly the selected rows.
+  table.SetSelected(table.FindRow("001"), true);
+  while (table.SelectedCount() > 0) table.DeleteRow(table.FirstSelected());
+  EXPECT_EQ(Keys(table), (std::vector<std::string>{"010", "030"}));
+}
+
+class CountingListener final : public TableListener {
+ public:
+  void TableChanged() override { ++calls; }
+  std::atomic<int> calls{0};
+};
+
+TEST(ResultsTable, ListenerHearsOfContentChangesOnly) {
+  ResultsTable table;
+  CountingListener listener;
+  table.SetListener(&listener);
+  table.AddRow("001");
+  table.SetCell(0, ColIp, "1.2.3.4");
+  table.SetCell(0, ColIp, "1.2.3.4");  // same text: no change
+  table.SetSelected(0, true);
+  table.GetCell(0, ColIp);
+  table.Transact([](ResultsTable::Rows& rows) {
+    rows.AddRow("002");
+    rows.AddRow("003");
+  });
+  EXPECT_EQ(listener.calls, 3);
+  table.SetListener(nullptr);
+}
+
+TEST(ResultsTable, ConcurrentTransactionsNeverDuplicateAKey) {
+  ResultsTable table;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&table] {
+      for (int i = 0; i < 200; ++i) {
+        const std::string key = std::to_string(i % 50);
+        table.Transact([&](ResultsTable::Rows& rows) {
+          if (rows.FindRow(key) < 0) rows.AddRow(key);
+        });
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(table.RowCount(), 50);
+}
+
+}  // namespace
+}  // namespace quarvo

@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "ScanHarness.h"
+#include "text/TextHelpers.h"
+
+namespace quarvo {
+namespace {
+
+using testing::NetworkOrder;
+using testing::ScanHarness;
+using V = std::vector<std::string>;
+
+const MacBytes kMacA = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+const MacBytes kMacB = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5F};
+
+TEST(ScanWorkers, CountRules) {
+  const struct {
+    std::int64_t typed;
+    std::uint32_t ipCount;
+    std::uint32_t workers;
+  } cases[] = {{0, 254, 254},    {10, 254, 10},     {300, 254, 254},   {-1, 254, 254},  {0, 2000, 800},
+               {1000, 5000, 1000}, {1001, 5000, 800}, {5000, 1500, 800}, {5000, 900, 900}, {1, 1, 1}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(WorkerCount(static_cast<std::uint32_t>(c.typed), c.ipCount), c.workers) << c.typed;
+  }
+  ScanHarness scan;
+  scan.Run("10.0.0.1", "10.0.0.254", "-1");
+  EXPECT_EQ(scan.threads.Launched(), 254);
+  EXPECT_EQ(scan.state.ThreadCount, 254u);
+  EXPECT_EQ(scan.window.Text(UiText::Threads), "-1");  // the box keeps what was typed
+}
+
+TEST(ScanWorkers, SharesAreInterleavedAndCoverTheRangeOnce) {
+  ScanHarness scan;
+  for (int i = 0; i < 10; ++i) scan.probe.Answer("10.0.0." + std::to_string(i + 1), kMacA);
+  scan.Run("10.0.0.1", "10.0.0.10", "3");
+  // Worker 1 probes offsets 0, 3, 6, 9; worker 2 offsets 1, 4, 7; worker 3 offsets 2, 5, 8.
+  const char* finder[] = {"1", "2", "3", "1", "2", "3", "1", "2", "3", "1"};
+  for (int k = 0; k < 10; ++k) {
+    const std::string number = k + 1 < 10 ? "0" + std::to_string(k + 1) : std::to_string(k + 1);
+    EXPECT_EQ(scan.Row(number)[2], finder[k]) << number;
+  }
+  EXPECT_EQ(scan.probe.RequestCount(), 10);
+  ScanPlan plan;
+  plan.ipCount = 10;
+  plan.threadCount = 3;
+  EXPECT_EQ(WorkerShare(plan, 1), 4u);
+  EXPECT_EQ(WorkerShare(plan, 2), 3u);
+  EXPECT_EQ(WorkerShare(plan, 3), 3u);
+}
+
+TEST(ScanStartRange, BoxesRewrittenAndDirectionShown) {
+  ScanHarness up;
+  up.Run("  10.1 ", "10.0.0.3\t", "0");
+  EXPECT_EQ(up.window.Text(UiText::StartIp), "10.0.0.1");
+  EXPECT_EQ(up.window.Text(UiText::EndIp), "10.0.0.3");
+  EXPECT_EQ(up.window.Text(UiText::Direction), texts::kDirectionUp);
+  EXPECT_EQ(up.state.IpCount, 3u);
+  EXPECT_EQ(up.state.FirstIp, NetworkOrder("10.0.0.1"));
+
+  ScanHarness down;
+  down.Run("192.168.1.010", "192.168.1.5", "0");
+  EXPECT_EQ(down.window.Text(UiText::StartIp), "192.168.1.8");  // octal part
+  EXPECT_EQ(down.window.Text(UiText::EndIp), "192.168.1.5");
+  EXPECT_EQ(down.window.Text(UiText::Direction), texts::kDirectionDown);
+  EXPECT_EQ(down.state.FirstIp, NetworkOrder("192.168.1.5"));
+  std::set<std::uint32_t> probed;
+  for (const auto& entry : down.probe.Requests()) probed.insert(entry.first);
+  EXPECT_EQ(probed, (std::set<std::uint32_t>{NetworkOrder("192.168.1.5"), NetworkOrder("192.168.1.6"),
+                                             NetworkOrder("192.168.1.7"), NetworkOrder("192.168.1.8")}));
+
+  ScanHarness same;
+  same.Run("0.0.0.0", "0.0.0.0", "0");
+  EXPECT_EQ(same.window.Text(UiText::Direction), texts::kDirectionDown);
+  EXPECT_EQ(same.threads.Launched(), 1);
+  EXPECT_EQ(same.state.NumberBase, -1);
+}
+
+TEST(ScanStartRange, RangeAcrossAnOctetBoundaryAndMachineNumbers) {
+  ScanHarness scan;
+  scan.probe.Answer("192.168.0.254", kMacA);
+  scan.probe.Answer("192.168.1.0", kMacA);
+  scan.probe.Answer("192.168.1.5", kMacB);
+  scan.Run("192.168.0.250", "192.168.1.5", "4");
+  EXPECT_EQ(scan.state.NumberDigits, 2u);
+  EXPECT_EQ(scan.Row("254")[0], "192.168.0.254");
+  EXPECT_EQ(scan.Row(".00")[0], "192.168.1.0");
+  EXPECT_EQ(scan.Row(".05")[1], "00-1A-2B-3C-4D-5F");
+
+  ScanHarness eleven;
+  for (int i = 10; i <= 20; ++i) eleven.probe.Answer("192.168.1." + std::to_string(i), kMacA);
+  eleven.Run("192.168.1.10", "192.168.1.20", "0");
+  EXPECT_EQ(eleven.state.NumberDigits, 2u);
+  EXPECT_EQ(eleven.table.GetCell(0, ColNumber), "10");
+  EXPECT_EQ(eleven.table.GetCell(10, ColNumber), "20");
+}
+
+TEST(ScanStartRefused, BadAddressLeavesEverythingAndReturnsToIdle) {
+  for (int box = 0; box < 2; ++box) {
+    ScanHarness scan;
+    const std::string bad = box == 0 ? "255.255.255.255" : "nope";
+    const ScanStart result = box == 0 ? scan.Run(bad, "10.0.0.1", "0") : scan.Run("10.0.0.1", bad, "0");
+    EXPECT_EQ(result, box == 0 ? ScanStart::StartAddressRefused : ScanStart::EndAddressRefused);
+    EXPECT_EQ(scan.window.Text(box == 0 ? UiText::StartIp : UiText::EndIp), bad);
+    EXPECT_EQ(scan.window.History(UiText::Direction).size(), 0u);
+    EXPECT_TRUE(scan.state.StopRequested);
+    EXPECT_EQ(scan.window.Text(UiText::StartStop), texts::kStartCaption);
+    EXPECT_EQ(scan.threads.Launched(), 0);
+    EXPECT_TRUE(scan.Summaries().empty());
+  }
+}
+
+TEST(ScanStartRefused, ThreadsBoxThatIsNoIntegerThrowsAfterReturningToIdle) {
+  for (const char* typed : {"12 ", "", "abc"}) {
+    ScanHarness scan;
+    try {
+      scan.Run("10.1", "10.0.0.9", typed);
+      ADD_FAILURE() << "started with '" << typed << "'";
+    } catch (const ConversionError& error) {
+      EXPECT_EQ(std::string(error.what()), std::string("'") + typed + "' is not a valid integer value");
+    }
+    EXPECT_EQ(scan.window.Text(UiText::StartIp), "10.0.0.1");  // already rewritten
+    EXPECT_TRUE(scan.state.StopRequested);
+    EXPECT_EQ(scan.window.Text(UiText::StartStop), texts::kStartCaption);
+    EXPECT_EQ(scan.threads.Launched(), 0);
+  }
+  ScanHarness leadingBlanks;
+  EXPECT_EQ(leadingBlanks.Run("10.0.0.1", "10.0.0.2", "  1"), ScanStart::Started);
+  EXPECT_EQ(leadingBlanks.threads.Launched(), 1);
+}
+
+TEST(ScanMerge, NewSameChangedSilentRules) {
+  ScanHarness scan;
+  scan.probe.Answer("10.0.0.1", kMacA);
+  scan.probe.Answer("10.0.0.2", kMacA);
+  scan.Run("10.0.0.1", "10.0.0.3", "0");
+  EXPECT_EQ(scan.Row("1"), (V{"10.0.0.1", "00-1A-2B-3C-4D-5E", "1", "New", texts::kStatusAnswered}));
+  EXPECT_EQ(scan.Row("2")[2], "2");
+  EXPECT_EQ(scan.table.RowCount(), 2);  // 10.0.0.3 did not answer and had no row
+  EXPECT_TRUE(scan.state.ListChanged);
+
+  // Second scan: 1 answers the same, 2 answers with a MAC differing only in case, 3 stays silent.
+  scan.state.ListChanged = false;
+  scan.table.SetCell(scan.table.FindRow("1"), ColStatus, texts::kStatusSilent);
+  scan.table.SetCell(scan.table.FindRow("2"), ColMac, "00-1a-2b-3c-4d-5e");
+  scan.Run("10.0.0.1", "10.0.0.2", "0");
+  EXPECT_EQ(scan.Row("1"), (V{"10.0.0.1", "00-1A-2B-3C-4D-5E", "1", "New", texts::kStatusAnswered}));
+  EXPECT_EQ(scan.Row("2"), (V{"10.0.0.2", "00-1A-2B-3C-4D-5E", "2", "Yes", texts::kStatusAnswered}));
+  EXPECT_TRUE(scan.state.ListChanged);
+
+  // Same answers again: nothing added or changed, ListChanged stays clear.
+  scan.state.ListChanged = false;
+  scan.Run("10.0.0.1", "10.0.0.2", "0");
+  EXPECT_FALSE(scan.state.ListChanged);
+  EXPECT_EQ(scan.Row("2")[3], "Yes");  // "Yes" stays
+}
+
+TEST(ScanMerge, ExistingRowKeepsItsAddressAndFinderSilentRowsGetCross) {
+  ScanHarness scan;
+  const std::int32_t row = scan.table.AddRow("005");
+  scan.table.SetCell(row, ColIp, "somewhere else");
+  scan.table.SetCell(row, ColThread, "0");
+  scan.table.SetCell(row, ColMac, "00-1A-2B-3C-4D-5E");
+  scan.table.SetCell(row, ColStatus, texts::kStatusAnswered);
+  const std::int32_t outside = scan.table.AddRow("zzz");
+  scan.table.SetCell(outside, ColStatus, texts::kStatusAnswered);
+  scan.table.SetCell(outside, ColThread, "0");
+  scan.probe.Answer("10.0.0.5", kMacB);
+  scan.Run("10.0.0.0", "10.0.0.199", "0");
+  EXPECT_EQ(scan.Row("005"), (V{"somewhere else", "00-1A-2B-3C-4D-5F", "0", "Yes", texts::kStatusAnswered}));
+  EXPECT_EQ(scan.table.RowCount(), 2);
+
+  scan.probe.Answer("10.0.0.5", {0, 0, 0, 0, 0, 0});  // silent now
+  scan.Run("10.0.0.0", "10.0.0.199", "0");
+  EXPECT_EQ(scan.Row("005")[4], texts::kStatusSilent);
+  EXPECT_EQ(scan.Row("zzz")[4], texts::kStatusAnswered);  // outside the range: untouched
+  // The row outside the range still counts as answered; neither row was found by a scan.
+  EXPECT_NE(scan.Summaries().back().find("IP: 1/2" + std::string(texts::kSummaryNew) + "0"), std::string::npos);
+}
+
+TEST(ScanEnd, ExactlyOneSummaryAndStopEndsEachWorkerAfterItsProbe) {
+  ScanHarness scan;
+  std::atomic<int> seen{0};
+  scan.probe.OnRequest([&](std::uint32_t) {
+    if (++seen == 20) scan.state.StopRequested = true;
+  });
+  scan.probe.SetLatency(2);
+  for (int i = 1; i <= 254; ++i) scan.probe.Answer("10.0.0." + std::to_string(i), kMacA);
+  scan.Run("10.0.0.1", "10.0.0.254", "8");
+  // A worker sees the stop at its next address: at most one probe per worker after the 20th.
+  EXPECT_LE(scan.probe.RequestCount(), 20 + 8);
+  EXPECT_EQ(scan.table.RowCount(), scan.probe.RequestCount());  // every probe under way was merged
+  ASSERT_EQ(scan.Summaries().size(), 1u);
+  EXPECT_EQ(scan.window.Text(UiText::MainCaption), scan.Summaries()[0]);
+  EXPECT_EQ(scan.window.Text(UiText::StartStop), texts::kStartCaption);
+  EXPECT_TRUE(scan.state.StopRequested);
+  EXPECT_EQ(scan.state.LiveThreads, 0u);
+}
+
+TEST(ScanEnd, WorkersThatCannotStartAreNotWaitedFor) {
+  ScanHarness none;
+  none.threads.RefuseFrom(0);
+  none.Run("10.0.0.1", "10.0.0.9", "0");
+  ASSERT_EQ(none.Summaries().size(), 1u);
+  EXPECT_TRUE(none.state.StopRequested);
+  EXPECT_EQ(none.window.Text(UiText::StartStop), texts::kStartCaption);
+
+  ScanHarness some;
+  some.threads.RefuseFrom(2);
+  some.Run("10.0.0.1", "10.0.0.9", "0");
+  EXPECT_EQ(some.probe.RequestCount(), 2);  // workers 1 and 2 each probe their one address
+  EXPECT_EQ(some.Summaries().size(), 1u);
+  EXPECT_EQ(some.state.LiveThreads, 0u);
+}
+
+TEST(ScanEnd, CaptionShowsEachProbedAddressThenTheSummary) {
+  ScanHarness scan;
+  scan.clock.Set(1000);
+  scan.clock.SetStep(5230);
+  scan.probe.Answer("10.0.0.2", kMacA);
+  scan.Run("10.0.0.1", "10.0.0.3", "1");
+  EXPECT_EQ(scan.window.History(UiText::MainCaption),
+            (V{"10.0.0.1", "10.0.0.2", "10.0.0.3",
+               std::string(texts::kRunScan) + texts::kSummaryElapsed + "5230" + texts::kSummaryMsIp + "1/1" +
+                   texts::kSummaryNew + "1"}));
+  EXPECT_EQ(scan.window.History(UiText::StartStop),
+            (V{texts::kStopCaption, texts::kStartCaption}));
+}
+
+}  // namespace
+}  // namespace quarvo
