@@ -48,7 +48,9 @@ cross() {  # cross <dir> <toolchain> <wine loader or "">
     return
   fi
   if [ -z "$loader" ]; then
-    echo "built; this machine's kernel does not run 32-bit programs, so its tests run in the 64-bit build"
+    echo "this machine's kernel does not run 32-bit programs: only the checks of the built files run here"
+    (cd "build/$dir" && ctest -L host --output-on-failure) 2>&1 | tee -a "$log" | grep -E "tests passed|Failed|\*\*\*" || true
+    [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
     return
   fi
   xvfb-run -a -s "-screen 0 1024x768x24" bash scripts/wine-ctest.sh "build/$dir" "$loader" 2>&1 |
