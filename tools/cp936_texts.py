@@ -74,6 +74,10 @@ TEXTS = [
     ("kIoBadNumber", "Invalid numeric input"),
     # Resources
     ("kFileDescription", "Quarvo地址扫描+唤醒"),
+    # Captions after a refused start: nothing was scanned
+    ("kStartAddressRefused", "起始IP地址无效，未扫描"),
+    ("kEndAddressRefused", "结束IP地址无效，未扫描"),
+    ("kThreadsRefused", "线程数无效，未扫描"),
 ]
 
 

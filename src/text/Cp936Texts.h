@@ -112,5 +112,11 @@ inline constexpr char kIoDiskFull[] = "Disk full";
 inline constexpr char kIoBadNumber[] = "Invalid numeric input";
 // Quarvo地址扫描+唤醒
 inline constexpr char kFileDescription[] = "Quarvo\xB5\xD8\xD6\xB7\xC9\xA8\xC3\xE8+\xBB\xBD\xD0\xD1";
+// 起始IP地址无效，未扫描
+inline constexpr char kStartAddressRefused[] = "\xC6\xF0\xCA\xBCIP\xB5\xD8\xD6\xB7\xCE\xDE\xD0\xA7\xA3\xAC\xCE\xB4\xC9\xA8\xC3\xE8";
+// 结束IP地址无效，未扫描
+inline constexpr char kEndAddressRefused[] = "\xBD\xE1\xCA\xF8IP\xB5\xD8\xD6\xB7\xCE\xDE\xD0\xA7\xA3\xAC\xCE\xB4\xC9\xA8\xC3\xE8";
+// 线程数无效，未扫描
+inline constexpr char kThreadsRefused[] = "\xCF\xDF\xB3\xCC\xCA\xFD\xCE\xDE\xD0\xA7\xA3\xAC\xCE\xB4\xC9\xA8\xC3\xE8";
 
 }  // namespace quarvo::texts
