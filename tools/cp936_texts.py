@@ -78,6 +78,8 @@ TEXTS = [
     ("kStartAddressRefused", "起始IP地址无效，未扫描"),
     ("kEndAddressRefused", "结束IP地址无效，未扫描"),
     ("kThreadsRefused", "线程数无效，未扫描"),
+    # The I/O error of any other code: this text, then the code in decimal
+    ("kIoOtherPrefix", "I/O error "),
 ]
 
 

@@ -118,5 +118,7 @@ inline constexpr char kStartAddressRefused[] = "\xC6\xF0\xCA\xBCIP\xB5\xD8\xD6\x
 inline constexpr char kEndAddressRefused[] = "\xBD\xE1\xCA\xF8IP\xB5\xD8\xD6\xB7\xCE\xDE\xD0\xA7\xA3\xAC\xCE\xB4\xC9\xA8\xC3\xE8";
 // 线程数无效，未扫描
 inline constexpr char kThreadsRefused[] = "\xCF\xDF\xB3\xCC\xCA\xFD\xCE\xDE\xD0\xA7\xA3\xAC\xCE\xB4\xC9\xA8\xC3\xE8";
+// I/O error 
+inline constexpr char kIoOtherPrefix[] = "I/O error ";
 
 }  // namespace quarvo::texts
