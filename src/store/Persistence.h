@@ -1,0 +1,42 @@
+// Saving and loading what outlives a session: the range in the settings file, and the table in the
+// results file "Quarvo.txt" of the current directory. Everything here runs on the user-interface
+// thread; a file that cannot be read or written is reported in an error box and the program goes on.
+#pragma once
+
+#include "scan/RunContext.h"
+#include "store/FileStore.h"
+#include "store/ProfileStore.h"
+#include "sys/Dialogs.h"
+
+namespace quarvo {
+
+struct PersistenceContext {
+  RunContext& run;
+  Dialogs& dialogs;
+  FileStore& files;
+  ProfileStore& profile;
+};
+
+// Start-up: fills the two address boxes from the settings file, or with the default range.
+void LoadSettings(PersistenceContext& context);
+
+// Stores the two address boxes' texts as they are, not trimmed, possibly empty.
+void SaveSettings(PersistenceContext& context);
+
+// The menu's "载入": replaces the table by the rows of the results file, marked as loaded ("0",
+// "No", "×"), and writes the load's summary line. A missing file (or a folder of that name) changes
+// nothing. The file is read whole first, so a failed read leaves the table as it was.
+// ListChanged is left as it was.
+void LoadList(PersistenceContext& context);
+
+// The menu's "保存": the settings, then the results file, whatever the table holds (no rows give an
+// empty file). Returns whether the results file was written.
+bool SaveListOnRequest(PersistenceContext& context);
+
+// The main window is closing: the settings, then the results file. When the table has rows that a
+// scan changed since the file was written, the user is asked first, and No leaves the file alone.
+// An empty table never replaces a stored list. Returns false only when the user asked for the list
+// to be saved and it could not be: the window then stays open, and the next close asks again.
+bool SaveOnClose(PersistenceContext& context);
+
+}  // namespace quarvo

@@ -1,0 +1,74 @@
+#include "store/ResultsFileFormat.h"
+
+#include "net/ExtractField.h"
+
+namespace quarvo {
+
+namespace {
+
+constexpr char kTab[] = "\t";
+constexpr char kEndOfFile = '\x1A';
+
+}  // namespace
+
+std::string FormatResultsFile(const std::vector<StoredRow>& rows) {
+  std::string bytes;
+  for (const StoredRow& row : rows) {
+    bytes += row.number;
+    bytes += '\t';
+    bytes += row.ip;
+    bytes += '\t';
+    bytes += row.mac;
+    bytes += "\r\n";
+  }
+  return bytes;
+}
+
+std::vector<std::string> SplitResultsLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::string line;
+  // Whether any byte was taken since the last line end: only then does the end of the file close
+  // a last line without its line end (a dropped CR counts, as it opened the line).
+  bool open = false;
+  const std::size_t size = bytes.size();
+  for (std::size_t i = 0; i < size; ++i) {
+    const char byte = bytes[i];
+    if (byte == kEndOfFile) break;
+    if (byte == '\n') {
+      lines.push_back(std::move(line));
+      line.clear();
+      open = false;
+      continue;
+    }
+    open = true;
+    if (byte == '\r') {
+      if (i + 1 < size && bytes[i + 1] == '\n') {
+        lines.push_back(std::move(line));
+        line.clear();
+        open = false;
+        ++i;
+      }
+      continue;  // a lone CR is dropped
+    }
+    line += byte;
+  }
+  if (open) lines.push_back(std::move(line));
+  return lines;
+}
+
+StoredRow SplitResultsLine(const std::string& line) {
+  StoredRow row;
+  std::string rest;
+  ExtractField(line, "", kTab, rest, row.number);
+  ExtractField(rest, "", kTab, rest, row.ip);
+  ExtractField(rest, "", "", rest, row.mac);
+  return row;
+}
+
+std::vector<StoredRow> ParseResultsFile(const std::string& bytes) {
+  std::vector<StoredRow> rows;
+  for (const std::string& line : SplitResultsLines(bytes)) rows.push_back(SplitResultsLine(line));
+  return rows;
+}
+
+}  // namespace quarvo

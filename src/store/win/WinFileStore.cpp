@@ -1,0 +1,129 @@
+// The files on Windows, through the wide-character file functions.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "store/FileStore.h"
+#include "store/IoError.h"
+#include "store/win/WideName.h"
+#include "store/win/WinIoCode.h"
+
+namespace quarvo {
+
+namespace {
+
+[[noreturn]] void ThrowLastError() { throw IoError(IoCodeOfWin32Error(GetLastError())); }
+
+std::wstring WideOrThrow(const std::string& name) {
+  std::wstring wide;
+  if (!WideName(name, wide)) throw IoError(io_code::kBadFileName);
+  return wide;
+}
+
+// Closes the handle when it goes out of scope without Close.
+class Handle {
+ public:
+  explicit Handle(HANDLE handle) : handle_(handle) {}
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+  HANDLE Get() const { return handle_; }
+  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  void Close() {
+    const HANDLE handle = handle_;
+    handle_ = INVALID_HANDLE_VALUE;
+    if (!CloseHandle(handle)) ThrowLastError();
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+// Opened as the results file always was: other programs may read it meanwhile, nothing else.
+HANDLE Open(const std::wstring& name, DWORD access, DWORD disposition) {
+  return CreateFileW(name.c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+}
+
+void WriteAll(HANDLE file, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const std::size_t chunk = std::min<std::size_t>(bytes.size() - done, 1u << 20);
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data() + done, static_cast<DWORD>(chunk), &written, nullptr)) ThrowLastError();
+    if (written == 0) throw IoError(io_code::kDiskFull);
+    done += written;
+  }
+}
+
+class WinFiles final : public FileStore {
+ public:
+  bool IsPresent(const std::string& name) override {
+    std::wstring wide;
+    if (!WideName(name, wide)) return false;
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  }
+
+  std::string ReadAll(const std::string& name) override {
+    Handle file(Open(WideOrThrow(name), GENERIC_READ, OPEN_EXISTING));
+    if (!file.Valid()) ThrowLastError();
+    std::string bytes;
+    char buffer[64 * 1024];
+    for (;;) {
+      DWORD got = 0;
+      if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) ThrowLastError();
+      if (got == 0) break;
+      bytes.append(buffer, got);
+    }
+    file.Close();
+    return bytes;
+  }
+
+  void Replace(const std::string& name, const std::string& bytes) override {
+    const std::wstring target = WideOrThrow(name);
+    if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      // Refuse a file that may not be written (read-only, a folder, locked by another program)
+      // before anything is written.
+      Handle probe(Open(target, GENERIC_WRITE, OPEN_EXISTING));
+      if (!probe.Valid()) ThrowLastError();
+      probe.Close();
+    }
+    const std::wstring temp = target + L".new";
+    try {
+      Handle file(Open(temp, GENERIC_WRITE, CREATE_ALWAYS));
+      if (!file.Valid()) ThrowLastError();
+      WriteAll(file.Get(), bytes);
+      if (!FlushFileBuffers(file.Get())) ThrowLastError();
+      file.Close();
+      if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ThrowLastError();
+      }
+    } catch (const IoError&) {
+      DeleteFileW(temp.c_str());
+      throw;
+    }
+  }
+
+  void CreateFolder(const std::string& name) override {
+    const std::wstring wide = WideOrThrow(name);
+    // Each folder on the way first; those that cannot be made (a drive, a server's name, a folder
+    // the user may not create but that exists) show up as the failure of the last one.
+    for (std::size_t at = wide.find_first_of(L"\\/", 1); at != std::wstring::npos;
+         at = wide.find_first_of(L"\\/", at + 1)) {
+      CreateDirectoryW(wide.substr(0, at).c_str(), nullptr);
+    }
+    if (!CreateDirectoryW(wide.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) ThrowLastError();
+  }
+};
+
+}  // namespace
+
+FileStore& SystemFiles() {
+  static WinFiles files;
+  return files;
+}
+
+}  // namespace quarvo
