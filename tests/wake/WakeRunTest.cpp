@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include "WakeFakes.h"
+#include "fakes/ScanFakes.h"
+#include "net/MagicPacket.h"
+#include "scan/RunSummary.h"
+#include "text/Cp936Texts.h"
+#include "wake/WakeRun.h"
+
+namespace quarvo {
+namespace {
+
+using testing::FakeWindow;
+using testing::JoiningThreads;
+using testing::PauseClock;
+using testing::RecordingWakeSocket;
+using testing::ScriptedProbe;
+using Texts = std::vector<std::string>;
+using Pauses = std::vector<std::uint32_t>;
+
+// A wake run with every seam faked. Rows are numbered "01", "02", ... with the IP 10.0.0.<n> and
+// the MAC 00-00-00-00-00-<n>, unless given another MAC.
+struct WakeHarness {
+  RunState state;
+  ResultsTable table;
+  FakeWindow window;
+  PauseClock clock;
+  JoiningThreads threads;
+  ScriptedProbe probe;
+  RecordingWakeSocket socket;
+  RunContext context{state, table, window, clock, threads, probe};
+
+  WakeHarness(int rows, std::initializer_list<int> selected) {
+    for (int n = 1; n <= rows; ++n) {
+      const std::int32_t row = table.AddRow(n < 10 ? "0" + std::to_string(n) : std::to_string(n));
+      table.SetCell(row, ColIp, "10.0.0." + std::to_string(n));
+      table.SetCell(row, ColMac, "00-00-00-00-00-" + std::string(n < 10 ? "0" : "") + std::to_string(n));
+    }
+    for (int n : selected) table.SetSelected(n - 1, true);
+    window.Put(UiText::StartStop, texts::kStartCaption);
+  }
+
+  void Run(const std::string& pause) {
+    window.Put(UiText::Threads, pause);
+    ASSERT_TRUE(StartWakeRun(context, socket));
+    threads.JoinAll();
+  }
+
+  // The last MAC byte of every packet sent: the row numbers woken, in order.
+  std::vector<int> Woken() {
+    std::vector<int> rows;
+    for (const auto& datagram : socket.Datagrams()) rows.push_back(datagram.back());
+    return rows;
+  }
+
+  // The IP captions of the run, then its summary line.
+  Texts Captions() { return window.History(UiText::MainCaption); }
+};
+
+std::string WakeSummary(std::uint32_t elapsed, std::uint32_t count, std::uint32_t rows) {
+  return SummaryLine(texts::kRunWake, elapsed, count, rows, false, 0);
+}
+
+TEST(WakeRun, WakesEverySelectedRowThenWritesTheSummary) {
+  WakeHarness wake(4, {1, 3, 4});
+  wake.clock.SetTicks(1000, 250);
+  std::vector<bool> runningWhileSending;
+  wake.socket.OnSend([&](std::size_t) {
+    runningWhileSending.push_back(!wake.state.StopRequested &&
+                                  wake.window.Text(UiText::StartStop) == texts::kStopCaption);
+  });
+  wake.Run("");
+  EXPECT_EQ(wake.Woken(), (std::vector<int>{1, 3, 4}));
+  EXPECT_EQ(runningWhileSending, (std::vector<bool>{true, true, true}));
+  EXPECT_EQ(wake.clock.Pauses(), (Pauses{1, 1, 1}));  // an empty box: 1 ms after every packet
+  EXPECT_EQ(wake.Captions(), (Texts{"10.0.0.1", "10.0.0.3", "10.0.0.4", WakeSummary(250, 3, 4)}));
+  EXPECT_EQ(wake.window.History(UiText::StartStop), (Texts{texts::kStopCaption, texts::kStartCaption}));
+  EXPECT_TRUE(wake.state.StopRequested);
+  EXPECT_EQ(wake.state.RunStartTick, 1000u);
+}
+
+TEST(WakeRun, StartsOnlyWhenIdleWithASelection) {
+  const struct {
+    bool idle;
+    bool selected;
+    bool threadAvailable;
+    bool starts;
+  } cases[] = {{true, true, true, true},
+               {false, true, true, false},  // a scan or wake run is in progress
+               {true, false, true, false},
+               {true, true, false, false}};
+  for (const auto& c : cases) {
+    WakeHarness wake(2, {});
+    if (c.selected) wake.table.SetSelected(1, true);
+    wake.state.StopRequested = c.idle;
+    if (!c.threadAvailable) wake.threads.RefuseFrom(0);
+    EXPECT_EQ(StartWakeRun(wake.context, wake.socket), c.starts);
+    wake.threads.JoinAll();
+    EXPECT_EQ(wake.Woken().size(), c.starts ? 1u : 0u);
+    if (!c.starts) {
+      EXPECT_EQ(wake.state.StopRequested, c.idle);
+      EXPECT_EQ(wake.window.History(UiText::StartStop), Texts{});
+    }
+  }
+}
+
+TEST(WakeRun, SelectionGoneBeforeTheThreadRunsGivesAnEmptySummary) {
+  WakeHarness wake(2, {});
+  WakeWorker(wake.context, wake.socket);
+  EXPECT_EQ(wake.socket.Calls(), Texts{});
+  EXPECT_EQ(wake.clock.Pauses(), Pauses{});
+  EXPECT_EQ(wake.Captions(), (Texts{WakeSummary(0, 0, 2)}));
+  EXPECT_EQ(wake.window.Text(UiText::StartStop), texts::kStartCaption);
+}
+
+TEST(WakeRun, PauseReadFromTheBoxAfterEveryPacket) {
+  const struct {
+    const char* text;
+    std::uint32_t pause;
+  } pauses[] = {{"", 1},          {"0", 0},   {"250", 250}, {"  250", 250},   {"$10", 16},
+                {"250 ", 1},      {"abc", 1}, {"-1", 1},    {"$FFFFFFFF", 1}, {"2147483647", 2147483647u},
+                {"2147483648", 1}};
+  for (const auto& p : pauses) EXPECT_EQ(WakePause(p.text), p.pause) << p.text;
+
+  // The box changed while each packet goes out: each pause follows the text of that moment.
+  WakeHarness wake(3, {1, 2, 3});
+  const Texts typed = {"0", "x", "40"};
+  wake.socket.OnSend([&](std::size_t packet) { wake.window.Put(UiText::Threads, typed[packet]); });
+  wake.Run("100");
+  EXPECT_EQ(wake.clock.Pauses(), (Pauses{0, 1, 40}));
+}
+
+TEST(WakeRun, StopDuringAPauseEndsTheRunAfterIt) {
+  WakeHarness wake(3, {1, 2, 3});
+  wake.clock.SetTicks(500, 5000);
+  wake.window.Put(UiText::Threads, "5000");
+  wake.clock.HoldNextPause();
+  ASSERT_TRUE(StartWakeRun(wake.context, wake.socket));
+  wake.clock.WaitUntilHeld();       // the wake thread is in its pause after the first packet
+  wake.state.StopRequested = true;  // the Stop press
+  wake.clock.Release();
+  wake.threads.JoinAll();
+  EXPECT_EQ(wake.Woken(), (std::vector<int>{1}));
+  EXPECT_EQ(wake.clock.Pauses(), (Pauses{5000}));  // the pause ran out
+  // The stopped run still ends with its summary, so the button can start the next run.
+  EXPECT_EQ(wake.Captions(), (Texts{"10.0.0.1", WakeSummary(5000, 1, 3)}));
+  EXPECT_EQ(wake.window.Text(UiText::StartStop), texts::kStartCaption);
+  EXPECT_TRUE(wake.state.StopRequested);
+}
+
+TEST(WakeRun, WalksTheLiveSelection) {
+  WakeHarness wake(5, {1, 2, 3});
+  wake.socket.OnSend([&](std::size_t packet) {
+    if (packet != 0) return;
+    wake.table.SetSelected(0, false);  // the current row: already done
+    wake.table.SetSelected(2, false);
+    wake.table.SetSelected(4, true);
+  });
+  wake.Run("0");
+  EXPECT_EQ(wake.Woken(), (std::vector<int>{1, 2, 5}));
+  EXPECT_EQ(wake.Captions().back(), WakeSummary(0, 3, 5));
+}
+
+TEST(WakeRun, RowsWithoutAReadableMacAreLeftOut) {
+  WakeHarness wake(4, {1, 2, 3, 4});
+  wake.table.SetCell(0, ColMac, "");  // a row loaded from a file without its MAC
+  wake.table.SetCell(2, ColMac, "001A2B3C4D5E");
+  wake.Run("7");
+  EXPECT_EQ(wake.Woken(), (std::vector<int>{2, 4}));
+  EXPECT_EQ(wake.clock.Pauses(), (Pauses{7, 7}));  // a pause after each packet that went out
+  EXPECT_EQ(wake.Captions(), (Texts{"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", WakeSummary(0, 2, 4)}));
+}
+
+}  // namespace
+}  // namespace quarvo

@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# netns-wake-test.sh <sender> [wine loader]
+#
+# Sends magic packets through the program's real socket code from network namespace A to
+# namespace B over a veth pair of the test's own, and checks what arrives in B: one 102-byte
+# datagram per MAC text, to 255.255.255.255 port 9, with the right payload, and nothing for a MAC
+# text that cannot be read. A's only link is that veth pair, so nothing can leave it.
+#
+# With a Wine loader the sender is a Windows program. Wine makes its sockets in the namespace of
+# the wineserver, not of the program, so the sender runs with a Wine prefix of the test's own,
+# created for this run, whose wineserver is started inside A; before anything is sent the test
+# checks that every process of that prefix lives in A.
+#
+# Exits 77 (skipped) without root rights or network namespaces. The namespaces, the veth pair and
+# the prefix are removed when the script ends, whether it passes or fails.
+set -u
+sender=$1
+loader=${2:-}
+here=$(cd "$(dirname "$0")" && pwd)
+
+skip() {
+  echo "skipped: $*"
+  exit 77
+}
+[ "$(id -u)" -eq 0 ] || skip "network namespaces need root"
+command -v ip >/dev/null || skip "no ip command"
+command -v python3 >/dev/null || skip "the receiver needs python3"
+
+A=qv$$a
+B=qv$$b
+work=$(mktemp -d /tmp/quarvo-netns.XXXXXX)
+prefix=""
+capture=""
+
+cleanup() {
+  if [ -n "$capture" ]; then
+    kill "$capture" 2>/dev/null
+    wait "$capture" 2>/dev/null
+  fi
+  if [ -n "$prefix" ]; then
+    WINEPREFIX=$prefix ip netns exec "$A" wineserver -k >/dev/null 2>&1 </dev/null
+    WINEPREFIX=$prefix ip netns exec "$A" wineserver -w >/dev/null 2>&1 </dev/null
+    rm -rf "$prefix"
+  fi
+  ip link del "$A" 2>/dev/null  # still in the root namespace when a step before the move failed
+  ip -n "$A" link del "$A" 2>/dev/null
+  ip netns del "$A" 2>/dev/null
+  ip netns del "$B" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+
+ip netns add "$A" 2>"$work/netns.err" || skip "ip netns add: $(cat "$work/netns.err")"
+ip netns add "$B" || fail "ip netns add $B"
+ip link add "$A" type veth peer name "$B" || fail "ip link add veth"
+ip link set "$A" netns "$A" && ip link set "$B" netns "$B" || fail "moving the veth ends"
+ip -n "$A" addr add 10.77.0.1/24 dev "$A" && ip -n "$B" addr add 10.77.0.2/24 dev "$B" || fail "addresses"
+for ns in "$A" "$B"; do
+  ip -n "$ns" link set lo up && ip -n "$ns" link set "$ns" up || fail "link up in $ns"
+done
+# Without a default route a send to 255.255.255.255 fails with "network unreachable".
+ip -n "$A" route add default dev "$A" || fail "default route"
+for _ in $(seq 50); do
+  ip -n "$A" -o link show "$A" | grep -q 'state UP' && ip -n "$B" -o link show "$B" | grep -q 'state UP' && break
+  sleep 0.1
+done
+
+if [ -n "$loader" ]; then
+  prefix=$(mktemp -d /tmp/quarvo-netns-wine.XXXXXX)
+  export WINEPREFIX=$prefix WINELOADER=$loader WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ "$(basename "$loader")" = wine64 ]; then export WINEARCH=win64; else export WINEARCH=win32; fi
+  # The prefix is new, so no wineserver of it runs anywhere yet; every Wine command below runs
+  # inside A, so the server it starts lives there. Output goes to files: Wine's background
+  # services would keep a pipe open.
+  ip netns exec "$A" wineserver -p >"$work/wine.log" 2>&1 </dev/null || fail "wineserver in $A"
+  ip netns exec "$A" "$loader" wineboot >>"$work/wine.log" 2>&1 </dev/null
+  inside=$(ip netns exec "$A" readlink /proc/self/ns/net)
+  servers=0
+  for dir in /proc/[0-9]*; do
+    tr '\0' '\n' <"$dir/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" || continue
+    [ "$(readlink "$dir/ns/net")" = "$inside" ] || fail "process ${dir#/proc/} of the test's Wine prefix is outside $A"
+    grep -q '^wineserver' "$dir/comm" 2>/dev/null && servers=$((servers + 1))
+  done
+  [ "$servers" -eq 1 ] || fail "expected one wineserver of the test's prefix in $A, found $servers"
+  send=(ip netns exec "$A" "$loader" "$sender")
+else
+  send=(ip netns exec "$A" "$sender")
+fi
+
+ip netns exec "$B" python3 "$here/wake_capture.py" 2 30 >"$work/capture.txt" 2>&1 </dev/null &
+capture=$!
+for _ in $(seq 100); do
+  grep -q ready "$work/capture.txt" && break
+  sleep 0.1
+done
+grep -q ready "$work/capture.txt" || fail "the receiver in $B did not start: $(cat "$work/capture.txt")"
+
+# A MAC text without separators is refused before any socket is opened.
+"${send[@]}" 001A2B3C4D5E >"$work/refused.log" 2>&1 </dev/null
+status=$?
+[ "$status" -eq 2 ] || fail "the sender took 001A2B3C4D5E (exit $status): $(cat "$work/refused.log")"
+"${send[@]}" 00-1A-2B-3C-4D-5E ff:ee:dd:cc:bb:aa >"$work/sender.log" 2>&1 </dev/null ||
+  fail "the sender failed: $(cat "$work/sender.log")"
+
+wait "$capture"
+status=$?
+capture=""
+
+payload() {  # the magic packet of a MAC text, as lower-case hex
+  local mac=${1//[-:]/}
+  printf ffffffffffff
+  for _ in $(seq 16); do printf '%s' "${mac,,}"; done
+}
+expected="ready
+from 10.77.0.1 to 255.255.255.255 len 102 $(payload 00-1A-2B-3C-4D-5E)
+from 10.77.0.1 to 255.255.255.255 len 102 $(payload ff:ee:dd:cc:bb:aa)"
+got=$(cat "$work/capture.txt")
+if [ "$status" -ne 0 ] || [ "$got" != "$expected" ]; then
+  printf 'expected:\n%s\nreceived in %s (receiver exit %s):\n%s\n' "$expected" "$B" "$status" "$got"
+  fail "wrong datagrams"
+fi
+echo "PASS: two magic packets captured in $B${loader:+ (sent under $(basename "$loader"))}"
