@@ -2,9 +2,9 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <functional>
 #include <fstream>
 
+#include "StoreFakes.h"
 #include "store/FileStore.h"
 #include "store/IoError.h"
 
@@ -22,14 +22,6 @@ class PosixFiles : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
   std::string At(const std::string& name) { return (dir_ / name).string(); }
-  int CodeOf(const std::function<void()>& step) {
-    try {
-      step();
-    } catch (const IoError& error) {
-      return error.Code();
-    }
-    return 0;
-  }
 
   FileStore& files = SystemFiles();
   fs::path dir_;
@@ -53,15 +45,15 @@ TEST_F(PosixFiles, ReplaceWritesAllBytesKeepsTheModeAndLeavesNothingBehind) {
 
 TEST_F(PosixFiles, FailuresGiveTheirCodesAndKeepTheOldFile) {
   fs::create_directory(At("folder"));
-  EXPECT_EQ(CodeOf([&] { files.ReadAll(At("missing")); }), io_code::kFileNotFound);
-  EXPECT_EQ(CodeOf([&] { files.Replace(At("nofolder/x"), "x"); }), io_code::kFileNotFound);
-  EXPECT_EQ(CodeOf([&] { files.ReadAll(At("folder")); }), io_code::kAccessDenied);
-  EXPECT_EQ(CodeOf([&] { files.Replace(At("folder"), "x"); }), io_code::kAccessDenied);
+  EXPECT_EQ(testing::IoCodeOf([&] { files.ReadAll(At("missing")); }), io_code::kFileNotFound);
+  EXPECT_EQ(testing::IoCodeOf([&] { files.Replace(At("nofolder/x"), "x"); }), io_code::kFileNotFound);
+  EXPECT_EQ(testing::IoCodeOf([&] { files.ReadAll(At("folder")); }), io_code::kAccessDenied);
+  EXPECT_EQ(testing::IoCodeOf([&] { files.Replace(At("folder"), "x"); }), io_code::kAccessDenied);
   EXPECT_TRUE(fs::is_directory(At("folder")));
   if (::geteuid() == 0) GTEST_SKIP() << "root may write a read-only file";
   files.Replace(At("ro.txt"), "kept");
   fs::permissions(At("ro.txt"), fs::perms::owner_read);
-  EXPECT_EQ(CodeOf([&] { files.Replace(At("ro.txt"), "new"); }), io_code::kAccessDenied);
+  EXPECT_EQ(testing::IoCodeOf([&] { files.Replace(At("ro.txt"), "new"); }), io_code::kAccessDenied);
   EXPECT_EQ(files.ReadAll(At("ro.txt")), "kept");
 }
 

@@ -23,4 +23,13 @@ void MemoryFiles::Replace(const std::string& name, const std::string& bytes) {
 
 void MemoryFiles::CreateFolder(const std::string& name) { folders.push_back(name); }
 
+int IoCodeOf(const std::function<void()>& step) {
+  try {
+    step();
+  } catch (const IoError& error) {
+    return error.Code();
+  }
+  return 0;
+}
+
 }  // namespace quarvo::testing

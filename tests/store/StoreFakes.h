@@ -41,6 +41,9 @@ class MemoryFiles final : public FileStore {
   std::function<void(const std::string&)> whileReplacing;
 };
 
+// The code of the IoError that the step throws; 0 when it throws none.
+int IoCodeOf(const std::function<void()>& step);
+
 struct PersistenceHarness : ScanHarness {
   FakeDialogs dialogs;
   MemoryFiles files;

@@ -84,9 +84,13 @@ class WinFiles final : public FileStore {
 
   void Replace(const std::string& name, const std::string& bytes) override {
     const std::wstring target = WideOrThrow(name);
-    if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
       // Refuse a file that may not be written (read-only, a folder, locked by another program)
-      // before anything is written.
+      // before anything is written. The read-only mark is tested by itself too: the new file takes
+      // the old one's place by a rename, which does not refuse it everywhere (not under Wine run as
+      // root, where opening it for writing succeeds as well).
+      if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) throw IoError(io_code::kAccessDenied);
       Handle probe(Open(target, GENERIC_WRITE, OPEN_EXISTING));
       if (!probe.Valid()) ThrowLastError();
       probe.Close();
