@@ -27,8 +27,10 @@ wine_reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
 wine_reg 'HKCU\Software\Wine\Explorer' /v Desktop /d Default
 wine_reg 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768
 # Chinese text through the wide-character APIs also when the ANSI code page is not 936.
-wine_reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma \
-  /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei'
+for face in Tahoma "MS Sans Serif" "Microsoft Sans Serif"; do
+  wine_reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" \
+    /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei'
+done
 # The registry keys take effect with a new wineserver.
 wineserver -k >/dev/null 2>&1 || true
 wineserver -w >/dev/null 2>&1 || true

@@ -178,7 +178,7 @@ void UnbindTable(ControlObject& list) {
 void ReportListCreated(ControlObject& self) {
   HWND window = self.handle;
   SendMessageW(window, CCM_SETUNICODEFORMAT, TRUE, 0);
-  SendMessageW(window, LVM_SETEXTENDEDLISTVIEWSTYLE, kExtendedStyleMask, self.extendedListStyle);
+  SendMessageW(window, LVM_SETEXTENDEDLISTVIEWSTYLE, kExtendedStyleMask, static_cast<LPARAM>(self.extendedListStyle));
   if (self.backColorSet) {
     SendMessageW(window, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(self.backColor));
     SendMessageW(window, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(self.backColor));
