@@ -60,8 +60,11 @@ std::uint32_t FakeClock::TickCount() {
 }
 
 void FakeClock::Sleep(std::uint32_t milliseconds) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  sleeps_.push_back(milliseconds);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sleeps_.push_back(milliseconds);
+  }
+  if (hook_) hook_(milliseconds);
 }
 
 void FakeClock::Set(std::uint32_t tick) {

@@ -60,12 +60,16 @@ class FakeClock final : public Clock {
   // Each TickCount call returns the current value and then adds this step.
   void SetStep(std::uint32_t step);
   std::vector<std::uint32_t> Sleeps();
+  // Called on the sleeping thread after each Sleep was recorded, outside the clock's lock: a test
+  // can act, or hold the thread, while it is in its wait.
+  void OnSleep(std::function<void(std::uint32_t)> hook) { hook_ = std::move(hook); }
 
  private:
   std::mutex mutex_;
   std::uint32_t tick_ = 0;
   std::uint32_t step_ = 0;
   std::vector<std::uint32_t> sleeps_;
+  std::function<void(std::uint32_t)> hook_;
 };
 
 // std::threads that the test joins; can be told to refuse the n-th start and after.
