@@ -65,7 +65,7 @@ TEST(MagicPacket, UnreadableMacRefusedBeforeAnySocketCall) {
 
 TEST(MagicPacket, SocketCallsInOrderAndFailuresSilent) {
   using F = RecordingWakeSocket::Failures;
-  const Calls all = {"Startup", "Open 5", "Broadcast 5", "Send 5 102 FFFFFFFF:9", "Close 5", "Cleanup"};
+  const Calls all = {"Startup", "Open 5", "Broadcast 5", "Send 5 102 to 4294967295:9", "Close 5", "Cleanup"};
   const Calls noSocket = {"Startup", "Open failed", "Cleanup"};
   const struct {
     F fail;

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <future>
+
 #include "WakeFakes.h"
 #include "fakes/ScanFakes.h"
-#include "net/MagicPacket.h"
 #include "scan/RunSummary.h"
 #include "text/Cp936Texts.h"
 #include "wake/WakeRun.h"
@@ -10,21 +11,21 @@
 namespace quarvo {
 namespace {
 
+using testing::FakeClock;
 using testing::FakeWindow;
 using testing::JoiningThreads;
-using testing::PauseClock;
 using testing::RecordingWakeSocket;
 using testing::ScriptedProbe;
 using Texts = std::vector<std::string>;
 using Pauses = std::vector<std::uint32_t>;
 
-// A wake run with every seam faked. Rows are numbered "01", "02", ... with the IP 10.0.0.<n> and
-// the MAC 00-00-00-00-00-<n>, unless given another MAC.
+// A wake run with every seam faked. Row n (1 to 9) is numbered "0<n>", with the IP 10.0.0.<n> and
+// the MAC 00-00-00-00-00-0<n>.
 struct WakeHarness {
   RunState state;
   ResultsTable table;
   FakeWindow window;
-  PauseClock clock;
+  FakeClock clock;
   JoiningThreads threads;
   ScriptedProbe probe;
   RecordingWakeSocket socket;
@@ -32,9 +33,9 @@ struct WakeHarness {
 
   WakeHarness(int rows, std::initializer_list<int> selected) {
     for (int n = 1; n <= rows; ++n) {
-      const std::int32_t row = table.AddRow(n < 10 ? "0" + std::to_string(n) : std::to_string(n));
+      const std::int32_t row = table.AddRow("0" + std::to_string(n));
       table.SetCell(row, ColIp, "10.0.0." + std::to_string(n));
-      table.SetCell(row, ColMac, "00-00-00-00-00-" + std::string(n < 10 ? "0" : "") + std::to_string(n));
+      table.SetCell(row, ColMac, "00-00-00-00-00-0" + std::to_string(n));
     }
     for (int n : selected) table.SetSelected(n - 1, true);
     window.Put(UiText::StartStop, texts::kStartCaption);
@@ -63,7 +64,8 @@ std::string WakeSummary(std::uint32_t elapsed, std::uint32_t count, std::uint32_
 
 TEST(WakeRun, WakesEverySelectedRowThenWritesTheSummary) {
   WakeHarness wake(4, {1, 3, 4});
-  wake.clock.SetTicks(1000, 250);
+  wake.clock.Set(1000);
+  wake.clock.SetStep(250);
   std::vector<bool> runningWhileSending;
   wake.socket.OnSend([&](std::size_t) {
     runningWhileSending.push_back(!wake.state.StopRequested &&
@@ -72,7 +74,7 @@ TEST(WakeRun, WakesEverySelectedRowThenWritesTheSummary) {
   wake.Run("");
   EXPECT_EQ(wake.Woken(), (std::vector<int>{1, 3, 4}));
   EXPECT_EQ(runningWhileSending, (std::vector<bool>{true, true, true}));
-  EXPECT_EQ(wake.clock.Pauses(), (Pauses{1, 1, 1}));  // an empty box: 1 ms after every packet
+  EXPECT_EQ(wake.clock.Sleeps(), (Pauses{1, 1, 1}));  // an empty box: 1 ms after every packet
   EXPECT_EQ(wake.Captions(), (Texts{"10.0.0.1", "10.0.0.3", "10.0.0.4", WakeSummary(250, 3, 4)}));
   EXPECT_EQ(wake.window.History(UiText::StartStop), (Texts{texts::kStopCaption, texts::kStartCaption}));
   EXPECT_TRUE(wake.state.StopRequested);
@@ -108,7 +110,7 @@ TEST(WakeRun, SelectionGoneBeforeTheThreadRunsGivesAnEmptySummary) {
   WakeHarness wake(2, {});
   WakeWorker(wake.context, wake.socket);
   EXPECT_EQ(wake.socket.Calls(), Texts{});
-  EXPECT_EQ(wake.clock.Pauses(), Pauses{});
+  EXPECT_EQ(wake.clock.Sleeps(), Pauses{});
   EXPECT_EQ(wake.Captions(), (Texts{WakeSummary(0, 0, 2)}));
   EXPECT_EQ(wake.window.Text(UiText::StartStop), texts::kStartCaption);
 }
@@ -127,21 +129,28 @@ TEST(WakeRun, PauseReadFromTheBoxAfterEveryPacket) {
   const Texts typed = {"0", "x", "40"};
   wake.socket.OnSend([&](std::size_t packet) { wake.window.Put(UiText::Threads, typed[packet]); });
   wake.Run("100");
-  EXPECT_EQ(wake.clock.Pauses(), (Pauses{0, 1, 40}));
+  EXPECT_EQ(wake.clock.Sleeps(), (Pauses{0, 1, 40}));
 }
 
 TEST(WakeRun, StopDuringAPauseEndsTheRunAfterIt) {
+  // The first pause holds the wake thread until the test has pressed Stop.
+  std::promise<void> pausing, pressed;
+  std::shared_future<void> stopPressed = pressed.get_future().share();
   WakeHarness wake(3, {1, 2, 3});
-  wake.clock.SetTicks(500, 5000);
+  wake.clock.Set(500);
+  wake.clock.SetStep(5000);
+  wake.clock.OnSleep([&](std::uint32_t) {
+    if (wake.clock.Sleeps().size() == 1) pausing.set_value();
+    stopPressed.wait();
+  });
   wake.window.Put(UiText::Threads, "5000");
-  wake.clock.HoldNextPause();
   ASSERT_TRUE(StartWakeRun(wake.context, wake.socket));
-  wake.clock.WaitUntilHeld();       // the wake thread is in its pause after the first packet
-  wake.state.StopRequested = true;  // the Stop press
-  wake.clock.Release();
+  ASSERT_EQ(pausing.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  wake.state.StopRequested = true;
+  pressed.set_value();
   wake.threads.JoinAll();
   EXPECT_EQ(wake.Woken(), (std::vector<int>{1}));
-  EXPECT_EQ(wake.clock.Pauses(), (Pauses{5000}));  // the pause ran out
+  EXPECT_EQ(wake.clock.Sleeps(), (Pauses{5000}));  // the pause ran out
   // The stopped run still ends with its summary, so the button can start the next run.
   EXPECT_EQ(wake.Captions(), (Texts{"10.0.0.1", WakeSummary(5000, 1, 3)}));
   EXPECT_EQ(wake.window.Text(UiText::StartStop), texts::kStartCaption);
@@ -167,7 +176,7 @@ TEST(WakeRun, RowsWithoutAReadableMacAreLeftOut) {
   wake.table.SetCell(2, ColMac, "001A2B3C4D5E");
   wake.Run("7");
   EXPECT_EQ(wake.Woken(), (std::vector<int>{2, 4}));
-  EXPECT_EQ(wake.clock.Pauses(), (Pauses{7, 7}));  // a pause after each packet that went out
+  EXPECT_EQ(wake.clock.Sleeps(), (Pauses{7, 7}));  // a pause after each packet that went out
   EXPECT_EQ(wake.Captions(), (Texts{"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", WakeSummary(0, 2, 4)}));
 }
 

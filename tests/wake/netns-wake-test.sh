@@ -83,7 +83,7 @@ if [ -n "$loader" ]; then
   inside=$(ip netns exec "$A" readlink /proc/self/ns/net)
   servers=0
   for dir in /proc/[0-9]*; do
-    tr '\0' '\n' <"$dir/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" || continue
+    grep -qzxF "WINEPREFIX=$prefix" "$dir/environ" 2>/dev/null || continue
     [ "$(readlink "$dir/ns/net")" = "$inside" ] || fail "process ${dir#/proc/} of the test's Wine prefix is outside $A"
     grep -q '^wineserver' "$dir/comm" 2>/dev/null && servers=$((servers + 1))
   done
