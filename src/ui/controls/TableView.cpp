@@ -5,20 +5,21 @@
 namespace quarvo {
 
 TableView::Update TableView::Refresh() {
-  std::vector<std::string> keys;
   std::vector<bool> selected;
   table_.Transact([&](ResultsTable::Rows& rows) {
-    const std::int32_t count = rows.RowCount();
-    keys.reserve(static_cast<std::size_t>(count));
-    selected.reserve(static_cast<std::size_t>(count));
-    for (std::int32_t row = 0; row < count; ++row) {
-      keys.push_back(SortKeyOf(rows.GetCell(row, ColNumber)));
-      selected.push_back(rows.IsSelected(row));
+    const auto count = static_cast<std::size_t>(rows.RowCount());
+    // The keys are rewritten in place: a fresh vector of a few megabytes each time costs more than
+    // copying the keys.
+    keys_.resize(count);
+    selected.resize(count);
+    for (std::size_t row = 0; row < count; ++row) {
+      keys_[row] = SortKeyOf(rows.GetCell(static_cast<std::int32_t>(row), ColNumber));
+      selected[row] = rows.IsSelected(static_cast<std::int32_t>(row));
     }
     version_ = rows.Version();
   });
   Update update;
-  update.count = static_cast<std::int32_t>(keys.size());
+  update.count = Count();
   for (std::size_t i = 0; i < selected_.size(); ++i) {
     if (selected_[i] && (i >= selected.size() || !selected[i])) {
       update.deselect.push_back(static_cast<std::int32_t>(i));
@@ -29,7 +30,6 @@ TableView::Update TableView::Refresh() {
       update.select.push_back(static_cast<std::int32_t>(i));
     }
   }
-  keys_ = std::move(keys);
   selected_ = std::move(selected);
   return update;
 }
