@@ -56,8 +56,7 @@ void SortForTable(std::vector<StoredRow>& rows) {
   std::vector<std::pair<std::string, std::size_t>> keys;
   keys.reserve(rows.size());
   for (std::size_t i = 0; i < rows.size(); ++i) keys.emplace_back(SortKeyOf(rows[i].number), i);
-  std::stable_sort(keys.begin(), keys.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<StoredRow> sorted;
   sorted.reserve(rows.size());
   for (const auto& key : keys) sorted.push_back(std::move(rows[key.second]));
@@ -69,8 +68,8 @@ void SortForTable(std::vector<StoredRow>& rows) {
 void LoadSettings(PersistenceContext& context) {
   ProfileStore& profile = context.profile;
   WindowPort& window = context.run.window;
-  window.SetText(UiText::StartIp,
-                 profile.GetString(texts::kSettingsSection, texts::kSettingsStartKey, texts::kDefaultStartIp));
+  window.SetText(UiText::StartIp, profile.GetString(texts::kSettingsSection, texts::kSettingsStartKey,
+                                                    texts::kDefaultStartIp));
   window.SetText(UiText::EndIp,
                  profile.GetString(texts::kSettingsSection, texts::kSettingsEndKey, texts::kDefaultEndIp));
 }

@@ -42,7 +42,9 @@ int IoCodeOfErrno(int error) {
   }
 }
 
-[[noreturn]] void ThrowErrno() { throw IoError(IoCodeOfErrno(errno)); }
+[[noreturn]] void ThrowErrno() {
+  throw IoError(IoCodeOfErrno(errno));
+}
 
 // Closes the descriptor when it goes out of scope without Close.
 class Descriptor {
@@ -79,8 +81,9 @@ void WriteAll(int fd, const std::string& bytes) {
 class PosixFiles final : public FileStore {
  public:
   bool IsPresent(const std::string& name) override {
+    // Only a regular file can be the list: a folder, a pipe or a device of that name is none.
     struct stat info {};
-    return ::stat(name.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+    return ::stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode);
   }
 
   std::string ReadAll(const std::string& name) override {
@@ -128,7 +131,8 @@ class PosixFiles final : public FileStore {
 
   void CreateFolder(const std::string& name) override {
     // Each folder on the way first; one that cannot be made shows up as the failure of the last.
-    for (std::size_t slash = name.find('/', 1); slash != std::string::npos; slash = name.find('/', slash + 1)) {
+    for (std::size_t slash = name.find('/', 1); slash != std::string::npos;
+         slash = name.find('/', slash + 1)) {
       ::mkdir(name.substr(0, slash).c_str(), 0777);
     }
     if (::mkdir(name.c_str(), 0777) != 0 && errno != EEXIST) ThrowErrno();

@@ -25,9 +25,9 @@ std::string ConfigFolder() {
 
 ProfileStore& SystemProfile() {
   static const std::string folder = ConfigFolder();
-  static IniProfile profile(SystemFiles(),
-                            folder.empty() ? texts::kSettingsFileName : folder + "/" + texts::kSettingsFileName,
-                            folder);
+  static IniProfile profile(
+      SystemFiles(), folder.empty() ? texts::kSettingsFileName : folder + "/" + texts::kSettingsFileName,
+      folder);
   return profile;
 }
 

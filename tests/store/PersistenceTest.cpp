@@ -70,9 +70,15 @@ TEST(ResultsFile, FailuresShowTheirMessageAndKeepTableFileAndFlag) {
   const struct {
     int code;
     std::string message;
-  } cases[] = {{2, "File not found"}, {3, texts::kIoBadFileName}, {4, "Too many open files"},
-               {5, "File access denied"}, {100, "Read beyond end of file"}, {101, "Disk full"},
-               {106, "Invalid numeric input"}, {32, "I/O error 32"}, {1117, "I/O error 1117"}};
+  } cases[] = {{2, "File not found"},
+               {3, texts::kIoBadFileName},
+               {4, "Too many open files"},
+               {5, "File access denied"},
+               {100, "Read beyond end of file"},
+               {101, "Disk full"},
+               {106, "Invalid numeric input"},
+               {32, "I/O error 32"},
+               {1117, "I/O error 1117"}};
   for (const auto& c : cases) {
     PersistenceHarness h;
     h.files.files["Quarvo.txt"] = "old\r\n";

@@ -15,19 +15,21 @@ TEST(ResultsFileLines, LineEndsCtrlZAndEmptyLines) {
   } cases[] = {
       {"", {}},
       {"a\r\nb\r\n", {"a", "b"}},
-      {"a\nb", {"a", "b"}},                 // LF alone; last line without its end
-      {"a\r\n\r\n", {"a", ""}},             // a further line end is an empty line
+      {"a\nb", {"a", "b"}},      // LF alone; last line without its end
+      {"a\r\n\r\n", {"a", ""}},  // a further line end is an empty line
       {"\r\n\n", {"", ""}},
-      {"a\rb\r\n", {"ab"}},                 // a lone CR is dropped, the line goes on
+      {"a\rb\r\n", {"ab"}},  // a lone CR is dropped, the line goes on
       {"a\r\r\n", {"a"}},
       {"a\r", {"a"}},
-      {"a\r\n\r", {"a", ""}},               // a dropped CR still opened a last line
-      {"a\r\n\x1A" "b\r\n", {"a"}},         // Ctrl-Z at the start of a line ends the file
-      {"\x1A", {}},
-      {"a\x1A" "b\r\nc\r\n", {"a"}},        // inside a line it ends the line and the file
+      {"a\r\n\r", {"a", ""}},     // a dropped CR still opened a last line
+      {"a\r\n\032b\r\n", {"a"}},  // Ctrl-Z (\032) at the start of a line ends the file
+      {"\032", {}},
+      {"a\032b\r\nc\r\n", {"a"}},  // inside a line it ends the line and the file
       {"\0\xFF\x80\t\xA1\xC1\r\n"s, {"\0\xFF\x80\t\xA1\xC1"s}},  // any other byte is kept
   };
-  for (const auto& c : cases) EXPECT_EQ(SplitResultsLines(c.bytes), c.lines) << ::testing::PrintToString(c.bytes);
+  for (const auto& c : cases) {
+    EXPECT_EQ(SplitResultsLines(c.bytes), c.lines) << ::testing::PrintToString(c.bytes);
+  }
 
   const std::string longLine(3 * 1024 * 1024, 'x');
   EXPECT_EQ(SplitResultsLines(longLine + "\r\nz"), (Lines{longLine, "z"}));

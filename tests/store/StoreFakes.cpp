@@ -21,7 +21,9 @@ void MemoryFiles::Replace(const std::string& name, const std::string& bytes) {
   files[name] = bytes;
 }
 
-void MemoryFiles::CreateFolder(const std::string& name) { folders.push_back(name); }
+void MemoryFiles::CreateFolder(const std::string& name) {
+  folders.push_back(name);
+}
 
 int IoCodeOf(const std::function<void()>& step) {
   try {

@@ -21,8 +21,8 @@ class FakeDialogs final : public Dialogs {
   void ShowError(const std::string& text) override { errors.push_back(text); }
   void ShowMessage(const std::string& text, const std::string&) override { messages.push_back(text); }
 
-  bool answer = true;                           // the answer to every question
-  std::vector<std::string> questions;           // "text|caption" of each question asked
+  bool answer = true;                  // the answer to every question
+  std::vector<std::string> questions;  // "text|caption" of each question asked
   std::vector<std::string> errors, messages;
 };
 

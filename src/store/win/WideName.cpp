@@ -26,8 +26,8 @@ bool NarrowName(const std::wstring& wide, std::string& name) {
   if (wide.empty()) return true;
   const int length = static_cast<int>(wide.size());
   BOOL lossy = FALSE;
-  const int needed = WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr, 0,
-                                         nullptr, &lossy);
+  const int needed =
+      WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr, 0, nullptr, &lossy);
   if (needed <= 0 || lossy) return false;
   name.resize(static_cast<std::size_t>(needed));
   return WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), length, name.data(), needed,

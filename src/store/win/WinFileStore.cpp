@@ -12,7 +12,9 @@ namespace quarvo {
 
 namespace {
 
-[[noreturn]] void ThrowLastError() { throw IoError(IoCodeOfWin32Error(GetLastError())); }
+[[noreturn]] void ThrowLastError() {
+  throw IoError(IoCodeOfWin32Error(GetLastError()));
+}
 
 std::wstring WideOrThrow(const std::string& name) {
   std::wstring wide;

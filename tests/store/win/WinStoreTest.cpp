@@ -74,7 +74,8 @@ TEST_F(WinStore, BytesComeBackAndPlatformFailuresGiveTheirCodes) {
   files.Replace("Quarvo.txt", bytes);
   LoadList(real);
   ASSERT_TRUE(SaveListOnRequest(real));
-  EXPECT_EQ(files.ReadAll("Quarvo.txt"), "001\t192.168.0.1\t00-1A-2B-3C-4D-5E\r\n\xBB\xFA\t\x01\xFF\tC\tD\r\n");
+  EXPECT_EQ(files.ReadAll("Quarvo.txt"),
+            "001\t192.168.0.1\t00-1A-2B-3C-4D-5E\r\n\xBB\xFA\t\x01\xFF\tC\tD\r\n");
   files.Replace("\xCA\xFD\xBE\xDD.txt", "x");  // a CP936 name reaches the platform as its characters
   EXPECT_TRUE(fs::exists(L"\u6570\u636E.txt"));
   EXPECT_TRUE(files.IsPresent("\xCA\xFD\xBE\xDD.txt"));
