@@ -3,7 +3,7 @@
 #include <future>
 
 #include "WakeFakes.h"
-#include "fakes/ScanFakes.h"
+#include "core/ScanHarness.h"
 #include "scan/RunSummary.h"
 #include "text/Cp936Texts.h"
 #include "wake/WakeRun.h"
@@ -11,25 +11,14 @@
 namespace quarvo {
 namespace {
 
-using testing::FakeClock;
-using testing::FakeWindow;
-using testing::JoiningThreads;
 using testing::RecordingWakeSocket;
-using testing::ScriptedProbe;
 using Texts = std::vector<std::string>;
 using Pauses = std::vector<std::uint32_t>;
 
-// A wake run with every seam faked. Row n (1 to 9) is numbered "0<n>", with the IP 10.0.0.<n> and
-// the MAC 00-00-00-00-00-0<n>.
-struct WakeHarness {
-  RunState state;
-  ResultsTable table;
-  FakeWindow window;
-  FakeClock clock;
-  JoiningThreads threads;
-  ScriptedProbe probe;
+// A wake run with every seam faked. Row n (1 to 9) is numbered "0<n>", with the IP 10.0.0.<n>
+// and the MAC 00-00-00-00-00-0<n>.
+struct WakeHarness : testing::ScanHarness {
   RecordingWakeSocket socket;
-  RunContext context{state, table, window, clock, threads, probe};
 
   WakeHarness(int rows, std::initializer_list<int> selected) {
     for (int n = 1; n <= rows; ++n) {
@@ -40,6 +29,7 @@ struct WakeHarness {
     for (int n : selected) table.SetSelected(n - 1, true);
     window.Put(UiText::StartStop, texts::kStartCaption);
   }
+  ~WakeHarness() { threads.JoinAll(); }  // before the socket goes
 
   void Run(const std::string& pause) {
     window.Put(UiText::Threads, pause);
