@@ -45,8 +45,16 @@ void WakeWorker(RunContext& context, WakeSocket& socket) {
 }
 
 bool StartWakeRun(RunContext& context, WakeSocket& socket) {
-  if (!context.state.StopRequested || context.table.SelectedCount() <= 0) return false;
-  return context.threads.Launch([&context, &socket] { WakeWorker(context, socket); });
+  RunState& state = context.state;
+  if (!state.StopRequested || context.table.SelectedCount() <= 0) return false;
+  // The run counts as begun from here, before its thread runs: a second "唤醒" or a Start click in
+  // between finds the program busy instead of starting a second run beside this one.
+  state.StopRequested = false;
+  context.window.SetText(UiText::StartStop, texts::kStopCaption);
+  if (context.threads.Launch([&context, &socket] { WakeWorker(context, socket); })) return true;
+  state.StopRequested = true;
+  context.window.SetText(UiText::StartStop, texts::kStartCaption);
+  return false;
 }
 
 }  // namespace quarvo

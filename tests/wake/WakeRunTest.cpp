@@ -66,7 +66,9 @@ TEST(WakeRun, WakesEverySelectedRowThenWritesTheSummary) {
   EXPECT_EQ(runningWhileSending, (std::vector<bool>{true, true, true}));
   EXPECT_EQ(wake.clock.Sleeps(), (Pauses{1, 1, 1}));  // an empty box: 1 ms after every packet
   EXPECT_EQ(wake.Captions(), (Texts{"10.0.0.1", "10.0.0.3", "10.0.0.4", WakeSummary(250, 3, 4)}));
-  EXPECT_EQ(wake.window.History(UiText::StartStop), (Texts{texts::kStopCaption, texts::kStartCaption}));
+  // "停止(&S)" once as the menu starts the run, once more as its thread begins.
+  EXPECT_EQ(wake.window.History(UiText::StartStop),
+            (Texts{texts::kStopCaption, texts::kStopCaption, texts::kStartCaption}));
   EXPECT_TRUE(wake.state.StopRequested);
   EXPECT_EQ(wake.state.RunStartTick, 1000u);
 }
@@ -91,9 +93,30 @@ TEST(WakeRun, StartsOnlyWhenIdleWithASelection) {
     EXPECT_EQ(wake.Woken().size(), c.starts ? 1u : 0u);
     if (!c.starts) {
       EXPECT_EQ(wake.state.StopRequested, c.idle);
-      EXPECT_EQ(wake.window.History(UiText::StartStop), Texts{});
+      EXPECT_NE(wake.window.Text(UiText::StartStop), texts::kStopCaption);
     }
   }
+}
+
+// Holds the threads it is asked for until the test runs them.
+struct DeferredThreads final : ThreadLauncher {
+  bool Launch(std::function<void()> body) override {
+    bodies.push_back(std::move(body));
+    return true;
+  }
+  std::vector<std::function<void()>> bodies;
+};
+
+TEST(WakeRun, ASecondStartBeforeTheThreadRunsFindsTheProgramBusy) {
+  WakeHarness wake(2, {1});
+  DeferredThreads deferred;
+  RunContext context{wake.state, wake.table, wake.window, wake.clock, deferred, wake.probe};
+  EXPECT_TRUE(StartWakeRun(context, wake.socket));
+  EXPECT_EQ(wake.window.Text(UiText::StartStop), texts::kStopCaption);  // a Start click now only stops
+  EXPECT_FALSE(StartWakeRun(context, wake.socket));
+  ASSERT_EQ(deferred.bodies.size(), 1u);
+  deferred.bodies[0]();
+  EXPECT_EQ(wake.Woken(), std::vector<int>{1});
 }
 
 TEST(WakeRun, SelectionGoneBeforeTheThreadRunsGivesAnEmptySummary) {
