@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "text/Cp936Texts.h"
+
 namespace quarvo::e2e {
 
 namespace {
@@ -15,16 +17,6 @@ constexpr UINT kCodePage = 936;
 constexpr UINT kFirstMenuCommand = 0x1000;
 constexpr UINT kSendTimeout = 5000;
 constexpr int kTextLimit = 1024;
-
-// The build passes the two files as paths of the build machine; under Wine a Unix path is reached
-// through drive Z:.
-std::wstring WindowsPath(const char* path) {
-  std::wstring wide = WideFromCp936(path);
-  for (wchar_t& c : wide) {
-    if (c == L'/') c = L'\\';
-  }
-  return wide.rfind(L"\\", 0) == 0 ? L"Z:" + wide : wide;
-}
 
 bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr) {
   DWORD_PTR answer = 0;
@@ -45,31 +37,24 @@ DWORD ProcessOf(HWND window) {
   return process;
 }
 
+BOOL CALLBACK CollectWindow(HWND window, LPARAM found) {
+  reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+  return TRUE;
+}
+
 std::vector<HWND> TopWindowsOf(DWORD process, const wchar_t* className) {
-  struct Search {
-    DWORD process;
-    const wchar_t* className;
-    std::vector<HWND> found;
-  } search{process, className, {}};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(data);
-        if (ProcessOf(window) == s.process && ClassOf(window) == s.className) s.found.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  std::vector<HWND> all;
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
+  std::vector<HWND> found;
+  for (HWND window : all) {
+    if (ProcessOf(window) == process && ClassOf(window) == className) found.push_back(window);
+  }
+  return found;
 }
 
 std::vector<HWND> Descendants(HWND parent) {
   std::vector<HWND> found;
-  EnumChildWindows(
-      parent,
-      [](HWND window, LPARAM data) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
@@ -205,6 +190,14 @@ std::wstring WideFromCp936(const std::string& text) {
   return wide;
 }
 
+std::wstring WindowsPath(const std::string& path) {
+  std::wstring wide = WideFromCp936(path);
+  for (wchar_t& c : wide) {
+    if (c == L'/') c = L'\\';
+  }
+  return wide.rfind(L"\\", 0) == 0 ? L"Z:" + wide : wide;
+}
+
 bool WaitUntil(const std::function<bool()>& done, int milliseconds) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   while (!done()) {
@@ -325,6 +318,20 @@ void QuarvoProcess::PostMessageTo(HWND window, UINT message, WPARAM wParam, LPAR
 
 void QuarvoProcess::MenuCommand(int index) const {
   PostMessageW(windows_.list, WM_COMMAND, MAKEWPARAM(kFirstMenuCommand + static_cast<UINT>(index), 0), 0);
+}
+
+bool QuarvoProcess::Scan(const std::string& start, const std::string& end, const std::string& threads,
+                         int milliseconds) {
+  SetText(windows_.startIp, start);
+  SetText(windows_.endIp, end);
+  SetText(windows_.threads, threads);
+  SetText(windows_.form, "-");  // the previous summary must not pass for this one
+  Click(windows_.startStop);
+  return WaitUntil(
+      [&] {
+        return Text(windows_.startStop) == texts::kStartCaption && Text(windows_.form).rfind(texts::kRunScan, 0) == 0;
+      },
+      milliseconds);
 }
 
 int QuarvoProcess::RowCount() const {

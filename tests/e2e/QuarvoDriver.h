@@ -15,7 +15,10 @@ namespace quarvo::e2e {
 std::string Cp936FromWide(const std::wstring& text);
 std::wstring WideFromCp936(const std::string& text);
 
-// Serves nothing; polls `done` every few milliseconds. False when `milliseconds` pass without it.
+// A path of the build machine as the program sees it: under Wine a Unix path is reached through Z:.
+std::wstring WindowsPath(const std::string& path);
+
+// Polls `done` every few milliseconds; false when `milliseconds` pass without it.
 bool WaitUntil(const std::function<bool()>& done, int milliseconds);
 
 // A temporary folder holding a copy of Quarvo.exe and of the scripted iphlpapi.dll; removed with
@@ -74,6 +77,10 @@ class QuarvoProcess {
   void Click(HWND button) const;  // posted: a click may open a modal box
   void PostMessageTo(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
   void MenuCommand(int index) const;  // an item of the list's popup menu, by its index
+
+  // Types the range and the threads box, presses Start and waits for the scan's summary line;
+  // false when it does not come within the time.
+  bool Scan(const std::string& start, const std::string& end, const std::string& threads, int milliseconds);
 
   int RowCount() const;
   std::string Cell(int row, int column) const;

@@ -68,19 +68,8 @@ class QuarvoE2e : public testing::Test {
     return addresses;
   }
 
-  // Types the range and the threads box, presses Start and waits until the run's summary is shown.
   void Scan(const std::string& start, const std::string& end, const std::string& threads = "0") {
-    quarvo.SetText(W().startIp, start);
-    quarvo.SetText(W().endIp, end);
-    quarvo.SetText(W().threads, threads);
-    quarvo.SetText(W().form, "-");  // the previous summary must not pass for this one
-    quarvo.Click(W().startStop);
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-          return quarvo.Text(W().startStop) == texts::kStartCaption &&
-                 quarvo.Text(W().form).rfind(texts::kRunScan, 0) == 0;
-        },
-        30000))
+    ASSERT_TRUE(quarvo.Scan(start, end, threads, 30000))
         << "the scan did not end; caption \"" << quarvo.Text(W().form) << "\"";
   }
 

@@ -1,0 +1,75 @@
+// quarvo_screenshot_stage <folder>: puts the real Quarvo window in the state that the README's
+// screenshot shows (tools/make-screenshot.sh): a list of six machines loaded from the results file,
+// then a scan of the range with scripted ARP answers, in which one machine changed its MAC address,
+// one stays silent and two are new. It then writes "geometry.txt" into <folder> (the main window on
+// the screen, as WIDTHxHEIGHT+LEFT+TOP), waits up to a minute for "shot-taken" to appear there, and
+// closes the program without saving the list.
+#include <cstdio>
+
+#include "QuarvoDriver.h"
+#include "text/Cp936Texts.h"
+
+namespace {
+
+using namespace quarvo::e2e;
+
+constexpr int kMenuLoad = 6;
+
+const char kSavedList[] =
+    "02\t192.168.1.2\t00-1E-4F-A3-12-02\r\n"
+    "05\t192.168.1.5\t00-1E-4F-A3-12-05\r\n"
+    "08\t192.168.1.8\t3C-97-0E-55-0B-08\r\n"
+    "11\t192.168.1.11\t3C-97-0E-55-0B-11\r\n"
+    "14\t192.168.1.14\t00-25-64-C8-7D-14\r\n"
+    "20\t192.168.1.20\t00-25-64-C8-7D-20\r\n";
+
+const char kAnswers[] =
+    "192.168.1.2 00-1E-4F-A3-12-02 120\n"
+    "192.168.1.5 00-1E-4F-A3-99-05 240\n"
+    "192.168.1.8 3C-97-0E-55-0B-08 90\n"
+    "192.168.1.14 00-25-64-C8-7D-14 150\n"
+    "192.168.1.17 F4-8E-38-0C-21-17 310\n"
+    "192.168.1.20 00-25-64-C8-7D-20 60\n"
+    "192.168.1.23 F4-8E-38-0C-21-23 200\n";
+
+int Fail(const char* what) {
+  std::fprintf(stderr, "quarvo_screenshot_stage: %s\n", what);
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) return Fail("usage: quarvo_screenshot_stage <folder>");
+  const std::wstring folder = WindowsPath(argv[1]);
+  Sandbox sandbox;
+  sandbox.Write("Quarvo.txt", kSavedList);
+  sandbox.Write("arp-script.txt", kAnswers);
+  ForgetSettings();
+  QuarvoProcess quarvo;
+  std::string error;
+  if (!quarvo.Start(sandbox, error)) return Fail(error.c_str());
+  const MainWindows& w = quarvo.Windows();
+
+  quarvo.MenuCommand(kMenuLoad);
+  if (!WaitUntil([&] { return quarvo.RowCount() == 6; }, 10000)) return Fail("the list was not loaded");
+  if (!quarvo.Scan("192.168.1.1", "192.168.1.24", "0", 30000)) return Fail("the scan did not end");
+  if (!WaitUntil([&] { return quarvo.RowCount() == 8; }, 10000)) return Fail("the scan's rows are missing");
+  quarvo.SelectRow(1);
+  Sleep(500);  // the last repaint
+
+  RECT r;
+  GetWindowRect(w.form, &r);
+  FILE* geometry = _wfopen((folder + L"\\geometry.txt").c_str(), L"wb");
+  if (geometry == nullptr) return Fail("cannot write geometry.txt");
+  std::fprintf(geometry, "%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
+  std::fclose(geometry);
+  const std::wstring shot = folder + L"\\shot-taken";
+  WaitUntil([&] { return GetFileAttributesW(shot.c_str()) != INVALID_FILE_ATTRIBUTES; }, 60000);
+
+  quarvo.PostMessageTo(w.form, WM_CLOSE);
+  if (HWND prompt = quarvo.WaitForBox(quarvo::texts::kSavePromptCaption)) quarvo.AnswerBox(prompt, IDNO);
+  DWORD code = 1;
+  if (!quarvo.WaitForExit(15000, code) || code != 0) return Fail("the program did not end cleanly");
+  return 0;
+}
