@@ -136,21 +136,31 @@ TEST_F(EventTest, MinimisingTheMainWindowMinimisesTheApplication) {
 }
 
 TEST(FileIsPresent, TrueOnlyForAnExistingFile) {
-  wchar_t folder[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, folder);
-  const std::wstring file = std::wstring(folder) + L"\u626B\u63CF-quarvo-test.txt";
-  HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-  CloseHandle(handle);
-  EXPECT_TRUE(FileIsPresent(Cp936FromWide(file)));
-  const std::wstring subfolder = std::wstring(folder) + L"\u626B\u63CF-quarvo-folder";
-  CreateDirectoryW(subfolder.c_str(), nullptr);
-  EXPECT_FALSE(FileIsPresent(Cp936FromWide(subfolder)));
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder(temp);
   EXPECT_FALSE(FileIsPresent(Cp936FromWide(folder)));
-  RemoveDirectoryW(subfolder.c_str());
-  DeleteFileW(file.c_str());
-  EXPECT_FALSE(FileIsPresent(Cp936FromWide(file)));
   EXPECT_FALSE(FileIsPresent(""));
+  // A Chinese name only where the host file system can hold it (it needs a UTF-8 locale).
+  struct Name {
+    const wchar_t* text;
+    bool required;
+  };
+  for (const Name n : {Name{L"quarvo-test", true}, Name{L"\u626B\u63CF-quarvo-test", false}}) {
+    const std::wstring name = n.text;
+    const std::wstring file = folder + name + L".txt";
+    const std::wstring subfolder = folder + name + L".dir";
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE && !n.required) continue;
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    CloseHandle(handle);
+    ASSERT_TRUE(CreateDirectoryW(subfolder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    EXPECT_TRUE(FileIsPresent(Cp936FromWide(file)));
+    EXPECT_FALSE(FileIsPresent(Cp936FromWide(subfolder)));
+    DeleteFileW(file.c_str());
+    RemoveDirectoryW(subfolder.c_str());
+    EXPECT_FALSE(FileIsPresent(Cp936FromWide(file)));
+  }
 }
 
 }  // namespace
