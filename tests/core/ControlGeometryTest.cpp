@@ -17,7 +17,8 @@ TEST(DockedLayout, MainWindowNumbersForAnyClientSize) {
   struct Case {
     int w, h;
   };
-  for (const Case c : {Case{434, 342}, Case{1024, 700}, Case{8, 100}, Case{3, 40}, Case{100, 20}, Case{0, 0}}) {
+  for (const Case c :
+       {Case{434, 342}, Case{1024, 700}, Case{8, 100}, Case{3, 40}, Case{100, 20}, Case{0, 0}}) {
     SCOPED_TRACE(testing::Message() << c.w << "x" << c.h);
     std::vector<DockedChild> form{{Dock::Top, {4, 24, 104, 74}}, {Dock::Client, {4, 24, 104, 124}}};
     LayOutDocked({0, 0, c.w, c.h}, Insets{}, kSpacing, form);

@@ -29,7 +29,8 @@ class ReportListTest : public UiTest {
     item.iSubItem = column;
     item.pszText = buffer;
     item.cchTextMax = 256;
-    SendMessageW(WindowHandle(list), LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    SendMessageW(WindowHandle(list), LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                 reinterpret_cast<LPARAM>(&item));
     return Cp936FromWide(buffer);
   }
 
@@ -37,8 +38,9 @@ class ReportListTest : public UiTest {
 
   std::vector<int> ShownSelection() {
     std::vector<int> rows;
-    for (int row = -1; (row = static_cast<int>(SendMessageW(WindowHandle(list), LVM_GETNEXTITEM,
-                                                              static_cast<WPARAM>(row), LVNI_SELECTED))) >= 0;) {
+    for (int row = -1;
+         (row = static_cast<int>(SendMessageW(WindowHandle(list), LVM_GETNEXTITEM, static_cast<WPARAM>(row),
+                                              LVNI_SELECTED))) >= 0;) {
       rows.push_back(row);
     }
     return rows;

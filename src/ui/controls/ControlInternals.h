@@ -16,8 +16,8 @@ struct KindInfo {
   DWORD exStyle;
   int width;  // size at creation; -1: the platform's default
   int height;
-  Insets inner;        // the area for docked children, inside the client area
-  bool eraseOnText;    // repaint the background when the text changes
+  Insets inner;      // the area for docked children, inside the client area
+  bool eraseOnText;  // repaint the background when the text changes
   // After the platform window exists.
   void (*created)(ControlObject& self);
   // The kind's own handling of its window's messages; true when consumed.

@@ -16,7 +16,9 @@ constexpr DWORD kChild = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDR
 // The application object's system menu offers no maximise, move or size, and restore greyed.
 void AppCreated(ControlObject& self) {
   HMENU menu = GetSystemMenu(self.handle, FALSE);
-  for (UINT command : {UINT{SC_MAXIMIZE}, UINT{SC_MOVE}, UINT{SC_SIZE}}) DeleteMenu(menu, command, MF_BYCOMMAND);
+  for (UINT command : {UINT{SC_MAXIMIZE}, UINT{SC_MOVE}, UINT{SC_SIZE}}) {
+    DeleteMenu(menu, command, MF_BYCOMMAND);
+  }
   EnableMenuItem(menu, SC_RESTORE, MF_BYCOMMAND | MF_GRAYED);
 }
 
@@ -59,6 +61,7 @@ bool ButtonCommand(ControlObject& self, ControlMessage& message) {
   return true;
 }
 
+// clang-format off
 const std::array<KindInfo, 7> kKinds{{
     {ControlKind::App, L"App", nullptr, WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
      WS_EX_APPWINDOW, 0, 0, {}, false, AppCreated, AppMessage, nullptr},
@@ -75,6 +78,7 @@ const std::array<KindInfo, 7> kKinds{{
     {ControlKind::ReportList, L"SysListView32", WC_LISTVIEWW, kChild | WS_TABSTOP | LVS_SHAREIMAGELISTS,
      WS_EX_CLIENTEDGE, 200, 150, {}, false, ReportListCreated, ReportListMessage, ReportListNotify},
 }};
+// clang-format on
 
 struct ClassRecord {
   bool registered = false;
@@ -89,7 +93,9 @@ ClassRecord& RecordOf(const KindInfo& kind) {
 
 }  // namespace
 
-const KindInfo& KindOf(ControlKind kind) { return kKinds[static_cast<std::size_t>(kind)]; }
+const KindInfo& KindOf(ControlKind kind) {
+  return kKinds[static_cast<std::size_t>(kind)];
+}
 
 bool IsTopLevel(const ControlObject& control) {
   return control.kind.id == ControlKind::App || control.kind.id == ControlKind::Form;
@@ -124,6 +130,8 @@ const wchar_t* WindowClassOf(const KindInfo& kind) {
   return record.name.c_str();
 }
 
-WNDPROC BaseProcOf(const KindInfo& kind) { return RecordOf(kind).baseProc; }
+WNDPROC BaseProcOf(const KindInfo& kind) {
+  return RecordOf(kind).baseProc;
+}
 
 }  // namespace quarvo

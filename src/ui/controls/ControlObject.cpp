@@ -83,7 +83,9 @@ ControlObject* CreateButton(ControlObject* parent, const std::string& caption) {
   return NewControl(ControlKind::Button, parent, caption);
 }
 
-ControlObject* CreateEditBox(ControlObject* parent) { return NewControl(ControlKind::EditBox, parent, ""); }
+ControlObject* CreateEditBox(ControlObject* parent) {
+  return NewControl(ControlKind::EditBox, parent, "");
+}
 
 void CreatePlatformWindow(ControlObject& control, bool hidden) {
   if (control.handle != nullptr) return;
@@ -143,7 +145,9 @@ ControlObject* AdoptedObject(HWND window) {
   return control;
 }
 
-HWND WindowHandle(const ControlObject* control) { return control->handle; }
+HWND WindowHandle(const ControlObject* control) {
+  return control->handle;
+}
 
 void PostCloseRequest(ControlObject* window) {
   if (window->handle != nullptr) PostMessageW(window->handle, WM_CLOSE, 0, 0);

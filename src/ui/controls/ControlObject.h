@@ -107,7 +107,7 @@ struct ControlObject {
 
   // The layer's own state. The rest of the program goes through the operations below.
   const KindInfo& kind;
-  ControlObject* const parent;  // the owner, for a top-level window
+  ControlObject* const parent;                           // the owner, for a top-level window
   std::vector<std::unique_ptr<ControlObject>> children;  // in creation order
   std::atomic<HWND> handle{nullptr};
   DWORD style;

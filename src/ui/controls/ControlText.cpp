@@ -43,7 +43,8 @@ bool HandleTextMessage(ControlObject& self, ControlMessage& message) {
   }
   // Reads what the window shows (the user may have typed) into the stored text.
   std::wstring wide(static_cast<std::size_t>(GetWindowTextLengthW(message.window)) + 1, L'\0');
-  wide.resize(static_cast<std::size_t>(GetWindowTextW(message.window, wide.data(), static_cast<int>(wide.size()))));
+  wide.resize(
+      static_cast<std::size_t>(GetWindowTextW(message.window, wide.data(), static_cast<int>(wide.size()))));
   std::string text = Cp936FromWide(wide);
   {
     std::lock_guard<std::mutex> lock(self.textLock);

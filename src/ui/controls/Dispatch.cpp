@@ -6,7 +6,9 @@ namespace quarvo {
 
 namespace {
 
-bool IsCloser(const ControlObject& self) { return &self == Layer().app || &self == Layer().mainWindow; }
+bool IsCloser(const ControlObject& self) {
+  return &self == Layer().app || &self == Layer().mainWindow;
+}
 
 // WM_COMMAND, WM_NOTIFY and the control-colour messages concern the child that sent them: its own
 // object handles them.

@@ -14,14 +14,15 @@ Bounds Clamped(Bounds b) {
 
 }  // namespace
 
-void LayOutDocked(const Bounds& client, const Insets& insets, int spacing, std::vector<DockedChild>& children) {
+void LayOutDocked(const Bounds& client, const Insets& insets, int spacing,
+                  std::vector<DockedChild>& children) {
   Bounds area{client.left + insets.left, client.top + insets.top, client.right - insets.right,
               client.bottom - insets.bottom};
   for (DockedChild& child : children) {
     if (child.dock != Dock::Top) continue;
     const int height = child.bounds.Height();
-    child.bounds = Clamped({area.left + spacing, area.top + spacing, area.right - spacing,
-                            area.top + spacing + height});
+    child.bounds =
+        Clamped({area.left + spacing, area.top + spacing, area.right - spacing, area.top + spacing + height});
     area.top += height + spacing;
   }
   for (DockedChild& child : children) {

@@ -40,7 +40,8 @@ struct DockedChild {
 // first the Top children one under the other (full width, own height), then the Client children in
 // what is left, each `spacing` pixels inside the area. Children docked None keep their bounds; a
 // width or height that would be negative becomes 0.
-void LayOutDocked(const Bounds& client, const Insets& insets, int spacing, std::vector<DockedChild>& children);
+void LayOutDocked(const Bounds& client, const Insets& insets, int spacing,
+                  std::vector<DockedChild>& children);
 
 // The bounds with a new outer size; a 0 keeps that dimension.
 Bounds Resized(Bounds b, int width, int height);

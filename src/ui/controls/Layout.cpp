@@ -28,7 +28,8 @@ void ApplyBounds(ControlObject& control) {
   const Bounds& b = control.bounds;
   if (control.handle != nullptr) {
     // The window's WM_SIZE lays out its own children.
-    SetWindowPos(control.handle, nullptr, b.left, b.top, b.Width(), b.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(control.handle, nullptr, b.left, b.top, b.Width(), b.Height(),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
   } else {
     LayOutChildren(control);
   }

@@ -36,8 +36,8 @@ MenuObject* CreateContextMenu(ControlObject* owner, std::function<void(MenuObjec
 
 void AddMenuItem(MenuObject* menu, int position, const std::string& caption, UINT flags) {
   const std::size_t count = menu->items.size();
-  const std::size_t at = position < 0 || static_cast<std::size_t>(position) > count
-                             ? count : static_cast<std::size_t>(position);
+  const std::size_t at =
+      position < 0 || static_cast<std::size_t>(position) > count ? count : static_cast<std::size_t>(position);
   MenuItem item{caption, Layer().nextMenuId++, (flags & kMenuSeparator) != 0};
   std::wstring wide = WideFromCp936(caption);
   MENUITEMINFOW info{};

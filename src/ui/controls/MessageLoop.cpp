@@ -71,6 +71,8 @@ void PumpPending() {
   }
 }
 
-bool LoopTerminated() { return Layer().loopTerminated; }
+bool LoopTerminated() {
+  return Layer().loopTerminated;
+}
 
 }  // namespace quarvo

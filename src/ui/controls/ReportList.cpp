@@ -33,7 +33,9 @@ bool InsertColumn(HWND list, int index, const ListColumn& column) {
     info.mask |= LVCF_WIDTH;
     info.cx = column.width;
   }
-  return SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&info)) >= 0;
+  const LRESULT at =
+      SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&info));
+  return at >= 0;
 }
 
 void SetSelectedState(HWND list, std::int32_t row, bool selected) {
@@ -178,12 +180,15 @@ void UnbindTable(ControlObject& list) {
 void ReportListCreated(ControlObject& self) {
   HWND window = self.handle;
   SendMessageW(window, CCM_SETUNICODEFORMAT, TRUE, 0);
-  SendMessageW(window, LVM_SETEXTENDEDLISTVIEWSTYLE, kExtendedStyleMask, static_cast<LPARAM>(self.extendedListStyle));
+  SendMessageW(window, LVM_SETEXTENDEDLISTVIEWSTYLE, kExtendedStyleMask,
+               static_cast<LPARAM>(self.extendedListStyle));
   if (self.backColorSet) {
     SendMessageW(window, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(self.backColor));
     SendMessageW(window, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(self.backColor));
   }
-  for (std::size_t i = 0; i < self.columns.size(); ++i) InsertColumn(window, static_cast<int>(i), self.columns[i]);
+  for (std::size_t i = 0; i < self.columns.size(); ++i) {
+    InsertColumn(window, static_cast<int>(i), self.columns[i]);
+  }
   if (self.table) self.table->Attach();
 }
 
