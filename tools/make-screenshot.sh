@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# make-screenshot.sh [build dir]: makes docs/screenshot.png, the real Quarvo window after loading a saved list and
-# scanning with scripted ARP answers (tests/e2e/ScreenshotStage.cpp), on a virtual display under Wine.
+# make-screenshot.sh [build dir]: makes docs/screenshot.png, the real Quarvo window after loading a
+# saved list and scanning with scripted ARP answers (tests/e2e/ScreenshotStage.cpp), on a virtual
+# display under Wine.
 # No ARP request leaves the machine: the answers come from the test library placed beside the program.
 # A machine whose kernel cannot run 32-bit programs shows the 64-bit build of the same program. The
 # build dir defaults to build/win32 or build/win64.
@@ -10,18 +11,22 @@ if [ -z "${QUARVO_SCREENSHOT_DISPLAY:-}" ]; then
   bash scripts/setup.sh
   command -v import >/dev/null || apt-get install -y -qq --no-install-recommends imagemagick >/dev/null
   if bash scripts/can-run-32bit.sh; then
-    export QUARVO_BUILD=${1:-build/win32} QUARVO_TOOLCHAIN=cmake/mingw-i686.cmake QUARVO_WINE=/usr/lib/wine/wine
+    export QUARVO_BUILD=${1:-build/win32} QUARVO_WINE=/usr/lib/wine/wine
+    toolchain=cmake/mingw-i686.cmake
   else
-    export QUARVO_BUILD=${1:-build/win64} QUARVO_TOOLCHAIN=cmake/mingw-x86_64.cmake QUARVO_WINE=/usr/lib/wine/wine64
+    export QUARVO_BUILD=${1:-build/win64} QUARVO_WINE=/usr/lib/wine/wine64
+    toolchain=cmake/mingw-x86_64.cmake
   fi
-  cmake -S . -B "$QUARVO_BUILD" -DCMAKE_TOOLCHAIN_FILE="$QUARVO_TOOLCHAIN" >/dev/null
-  cmake --build "$QUARVO_BUILD" -j"$(nproc)" --target quarvo_screenshot_stage -- --no-print-directory >/dev/null
+  cmake -S . -B "$QUARVO_BUILD" -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
+  cmake --build "$QUARVO_BUILD" -j"$(nproc)" --target quarvo_screenshot_stage -- --no-print-directory \
+    >/dev/null
   exec env QUARVO_SCREENSHOT_DISPLAY=1 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0"
 fi
 
 source scripts/wine-env.sh
 # The caption buttons are drawn with this symbol font, which the prefix does not find on its own.
-[ -f /usr/share/wine/fonts/marlett.ttf ] && cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+marlett=/usr/share/wine/fonts/marlett.ttf
+[ -f "$marlett" ] && cp "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/"
 work=$(mktemp -d /tmp/quarvo-shot.XXXXXX)
 stage_pid=
 finish() {
@@ -31,7 +36,8 @@ finish() {
 }
 trap finish EXIT
 
-"$QUARVO_WINE" "$QUARVO_BUILD/tests/e2e/quarvo_screenshot_stage.exe" "$work" </dev/null >"$work/stage.log" 2>&1 &
+stage=$QUARVO_BUILD/tests/e2e/quarvo_screenshot_stage.exe
+"$QUARVO_WINE" "$stage" "$work" </dev/null >"$work/stage.log" 2>&1 &
 stage_pid=$!
 for _ in $(seq 600); do
   [ -s "$work/geometry.txt" ] && break

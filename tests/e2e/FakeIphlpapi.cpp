@@ -1,7 +1,7 @@
 // A scripted stand-in for the IP Helper library, placed beside Quarvo.exe by the end-to-end tests and
-// loaded instead of the system's one (under Wine through a DLL override: native before built-in). It sends nothing:
-// every SendARP is answered from "arp-script.txt" in the DLL's own folder, read again at each call so
-// that a test can change the answers between two scans. Lines of the script:
+// loaded instead of the system's one (under Wine through a DLL override: native before built-in).
+// It sends nothing: every SendARP is answered from "arp-script.txt" in the DLL's own folder, read
+// again at each call so that a test can change the answers between two scans. Lines of the script:
 //   <dotted address> <MAC as 00-11-22-33-44-55, or - for no answer> [delay in milliseconds]
 // Addresses not in the script get no answer at once. Proof that this DLL and not the system's was
 // used: "arp-loaded.txt" (the process id, written at load) and "arp-log.txt" (one line per request:
@@ -53,7 +53,8 @@ Answer Lookup(const std::string& address) {
     answer.found = true;
     answer.delay = delay;
     unsigned b[6];
-    answer.answers = std::sscanf(mac, "%2x-%2x-%2x-%2x-%2x-%2x", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]) == 6;
+    answer.answers =
+        std::sscanf(mac, "%2x-%2x-%2x-%2x-%2x-%2x", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]) == 6;
     for (int i = 0; i < 6; ++i) answer.mac[i] = static_cast<unsigned char>(answer.answers ? b[i] : 0);
   }
   std::fclose(in);
@@ -72,8 +73,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 // The address arrives in network order: its first octet is the lowest byte.
-extern "C" __declspec(dllexport) DWORD WINAPI SendARP(ULONG destination, ULONG, PVOID macAddress,
-                                                       PULONG length) {
+extern "C" __declspec(dllexport) DWORD WINAPI
+    SendARP(ULONG destination, ULONG, PVOID macAddress, PULONG length) {
   char dotted[16];
   std::snprintf(dotted, sizeof dotted, "%lu.%lu.%lu.%lu", destination & 0xFF, (destination >> 8) & 0xFF,
                 (destination >> 16) & 0xFF, destination >> 24);

@@ -8,19 +8,20 @@
 #include <thread>
 
 #include "text/Cp936Texts.h"
+#include "ui/controls/WideText.h"
 
 namespace quarvo::e2e {
 
 namespace {
 
-constexpr UINT kCodePage = 936;
 constexpr UINT kFirstMenuCommand = 0x1000;
 constexpr UINT kSendTimeout = 5000;
 constexpr int kTextLimit = 1024;
 
 bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr) {
   DWORD_PTR answer = 0;
-  const bool sent = SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeout, &answer) != 0;
+  const bool sent =
+      SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeout, &answer) != 0;
   if (result != nullptr) *result = static_cast<LRESULT>(answer);
   return sent;
 }
@@ -100,8 +101,8 @@ bool Complete(const MainWindows& w) {
 class RemoteItem {
  public:
   RemoteItem(HANDLE process, LVITEMW item) : process_(process) {
-    memory_ = static_cast<char*>(
-        VirtualAllocEx(process, nullptr, sizeof item + kTextLimit * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
+    memory_ = static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof item + kTextLimit * sizeof(wchar_t),
+                                                MEM_COMMIT, PAGE_READWRITE));
     if (memory_ == nullptr) return;
     item.pszText = reinterpret_cast<wchar_t*>(memory_ + sizeof item);
     item.cchTextMax = kTextLimit;
@@ -117,7 +118,8 @@ class RemoteItem {
   std::wstring Text(LRESULT length) const {
     std::wstring text(static_cast<std::size_t>(length), L'\0');
     if (length > 0) {
-      ReadProcessMemory(process_, memory_ + sizeof(LVITEMW), text.data(), text.size() * sizeof(wchar_t), nullptr);
+      ReadProcessMemory(process_, memory_ + sizeof(LVITEMW), text.data(), text.size() * sizeof(wchar_t),
+                        nullptr);
     }
     return text;
   }
@@ -153,7 +155,8 @@ void RemoveTree(const std::wstring& folder) {
 class NativeIphlpapi {
  public:
   NativeIphlpapi() {
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key_, nullptr) != 0) return;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key_, nullptr) != 0)
+      return;
     const wchar_t order[] = L"native,builtin";
     RegSetValueExW(key_, L"iphlpapi", 0, REG_SZ, reinterpret_cast<const BYTE*>(order), sizeof order);
   }
@@ -171,24 +174,6 @@ class NativeIphlpapi {
 };
 
 }  // namespace
-
-std::string Cp936FromWide(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int length = WideCharToMultiByte(kCodePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(kCodePage, 0, text.data(), size, bytes.data(), length, nullptr, nullptr);
-  return bytes;
-}
-
-std::wstring WideFromCp936(const std::string& text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int length = MultiByteToWideChar(kCodePage, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(kCodePage, 0, text.data(), size, wide.data(), length);
-  return wide;
-}
 
 std::wstring WindowsPath(const std::string& path) {
   std::wstring wide = WideFromCp936(path);
@@ -211,8 +196,8 @@ Sandbox::Sandbox() {
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
   for (unsigned attempt = 0; attempt < 100 && folder_.empty(); ++attempt) {
-    const std::wstring candidate =
-        std::wstring(temp) + L"quarvo-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt);
+    const std::wstring candidate = std::wstring(temp) + L"quarvo-e2e-" +
+                                   std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt);
     if (CreateDirectoryW(candidate.c_str(), nullptr)) folder_ = candidate;
   }
   ready_ = !folder_.empty() &&
@@ -224,7 +209,9 @@ Sandbox::~Sandbox() {
   if (!folder_.empty()) RemoveTree(folder_);
 }
 
-std::wstring Sandbox::PathOf(const std::string& name) const { return folder_ + L"\\" + WideFromCp936(name); }
+std::wstring Sandbox::PathOf(const std::string& name) const {
+  return folder_ + L"\\" + WideFromCp936(name);
+}
 
 bool Sandbox::Exists(const std::string& name) const {
   return GetFileAttributesW(PathOf(name).c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -247,7 +234,9 @@ void Sandbox::Write(const std::string& name, const std::string& bytes) const {
   }
 }
 
-void Sandbox::Remove(const std::string& name) const { DeleteFileW(PathOf(name).c_str()); }
+void Sandbox::Remove(const std::string& name) const {
+  DeleteFileW(PathOf(name).c_str());
+}
 
 void ForgetSettings() {
   wchar_t folder[MAX_PATH] = {};
@@ -258,7 +247,9 @@ void ForgetSettings() {
   }
 }
 
-QuarvoProcess::~QuarvoProcess() { Kill(); }
+QuarvoProcess::~QuarvoProcess() {
+  Kill();
+}
 
 bool QuarvoProcess::Start(const Sandbox& sandbox, std::string& error) {
   Kill();
@@ -300,7 +291,8 @@ bool QuarvoProcess::Start(const Sandbox& sandbox, std::string& error) {
 std::string QuarvoProcess::Text(HWND window) const {
   std::wstring text(kTextLimit, L'\0');
   LRESULT length = 0;
-  if (!Send(window, WM_GETTEXT, kTextLimit, reinterpret_cast<LPARAM>(text.data()), &length)) return "<no answer>";
+  if (!Send(window, WM_GETTEXT, kTextLimit, reinterpret_cast<LPARAM>(text.data()), &length))
+    return "<no answer>";
   text.resize(static_cast<std::size_t>(length));
   return Cp936FromWide(text);
 }
@@ -310,7 +302,9 @@ void QuarvoProcess::SetText(HWND window, const std::string& text) const {
   Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
-void QuarvoProcess::Click(HWND button) const { PostMessageW(button, BM_CLICK, 0, 0); }
+void QuarvoProcess::Click(HWND button) const {
+  PostMessageW(button, BM_CLICK, 0, 0);
+}
 
 void QuarvoProcess::PostMessageTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const {
   PostMessageW(window, message, wParam, lParam);
@@ -329,7 +323,8 @@ bool QuarvoProcess::Scan(const std::string& start, const std::string& end, const
   Click(windows_.startStop);
   return WaitUntil(
       [&] {
-        return Text(windows_.startStop) == texts::kStartCaption && Text(windows_.form).rfind(texts::kRunScan, 0) == 0;
+        return Text(windows_.startStop) == texts::kStartCaption &&
+               Text(windows_.form).rfind(texts::kRunScan, 0) == 0;
       },
       milliseconds);
 }
@@ -362,7 +357,8 @@ bool QuarvoProcess::SelectRow(int row) const {
   item.state = LVIS_SELECTED;
   RemoteItem remote(info_.hProcess, item);
   LRESULT done = 0;
-  return Send(windows_.list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), remote.Address(), &done) && done != 0;
+  return Send(windows_.list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), remote.Address(), &done) &&
+         done != 0;
 }
 
 HWND QuarvoProcess::WaitForBox(const std::string& caption, int milliseconds) const {
@@ -378,9 +374,13 @@ HWND QuarvoProcess::WaitForBox(const std::string& caption, int milliseconds) con
   return box;
 }
 
-std::string QuarvoProcess::BoxText(HWND box) const { return Text(GetDlgItem(box, 0xFFFF)); }
+std::string QuarvoProcess::BoxText(HWND box) const {
+  return Text(GetDlgItem(box, 0xFFFF));
+}
 
-void QuarvoProcess::AnswerBox(HWND box, int buttonId) const { Click(GetDlgItem(box, buttonId)); }
+void QuarvoProcess::AnswerBox(HWND box, int buttonId) const {
+  Click(GetDlgItem(box, buttonId));
+}
 
 bool QuarvoProcess::WaitForExit(int milliseconds, DWORD& exitCode) {
   if (info_.hProcess == nullptr) return false;

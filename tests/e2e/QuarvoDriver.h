@@ -12,9 +12,6 @@
 
 namespace quarvo::e2e {
 
-std::string Cp936FromWide(const std::wstring& text);
-std::wstring WideFromCp936(const std::string& text);
-
 // A path of the build machine as the program sees it: under Wine a Unix path is reached through Z:.
 std::wstring WindowsPath(const std::string& path);
 

@@ -25,16 +25,19 @@ const std::string kOk = texts::kStatusAnswered;  // "√"
 const std::string kNo = texts::kStatusSilent;    // "×"
 
 // "<run>耗时: <digits> ms　IP: ..." with the given tail after the elapsed milliseconds.
-testing::AssertionResult IsSummary(const std::string& caption, const std::string& run, const std::string& tail) {
+testing::AssertionResult IsSummary(const std::string& caption, const std::string& run,
+                                   const std::string& tail) {
   const std::string head = run + texts::kSummaryElapsed;
   const std::string rest = std::string(texts::kSummaryMsIp) + tail;
   const bool shaped = caption.size() > head.size() + rest.size() && caption.rfind(head, 0) == 0 &&
                       caption.compare(caption.size() - rest.size(), rest.size(), rest) == 0;
-  const std::string digits = shaped ? caption.substr(head.size(), caption.size() - head.size() - rest.size()) : "";
+  const std::string digits =
+      shaped ? caption.substr(head.size(), caption.size() - head.size() - rest.size()) : "";
   if (shaped && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     return testing::AssertionSuccess();
   }
-  return testing::AssertionFailure() << "caption \"" << caption << "\" is not a summary ending in \"" << rest << "\"";
+  return testing::AssertionFailure() << "caption \"" << caption << "\" is not a summary ending in \"" << rest
+                                     << "\"";
 }
 
 std::string ScanTail(int answered, int rows, int added) {
@@ -204,7 +207,8 @@ TEST_F(QuarvoE2e, SaveWritesTheListLoadReadsItBackAndAScanComparesWithIt) {
   ASSERT_NO_FATAL_FAILURE(Scan("192.0.2.10", "192.0.2.20"));
   EXPECT_EQ(quarvo.Text(W().direction), texts::kDirectionUp);
   const std::string saved =
-      "10\t192.0.2.10\t00-1A-2B-3C-4D-01\r\n13\t192.0.2.13\t00-1A-2B-3C-4D-02\r\n20\t192.0.2.20\t00-1A-2B-3C-4D-03\r\n";
+      "10\t192.0.2.10\t00-1A-2B-3C-4D-01\r\n13\t192.0.2.13\t00-1A-2B-3C-4D-02\r\n20\t192.0.2.20\t00-1A-2B-3C-"
+      "4D-03\r\n";
   quarvo.MenuCommand(kMenuSave);
   EXPECT_TRUE(WaitUntil([&] { return sandbox.Read(texts::kResultsFileName) == saved; }, 5000))
       << sandbox.Read(texts::kResultsFileName);
@@ -248,6 +252,33 @@ TEST_F(QuarvoE2e, ClosingPromptNoKeepsTheFileAndTheRangeSurvivesARestart) {
   EXPECT_EQ(quarvo.RowCount(), 0) << "the list is not loaded at start";
   ASSERT_NO_FATAL_FAILURE(Close(0, /*byMenu=*/true));
   EXPECT_EQ(sandbox.Read(texts::kResultsFileName), stored);
+}
+
+TEST_F(QuarvoE2e, StopEndsAScanEarlyAndClosingDuringAScanSavesAndExits) {
+  // One worker, 300 ms per address: Stop after the first answer ends the scan after the probe under way.
+  Script(
+      "192.0.2.1 00-1A-2B-3C-4D-01 300\n192.0.2.2 - 300\n192.0.2.3 00-1A-2B-3C-4D-03 300\n192.0.2.4 - 300\n");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  quarvo.SetText(W().startIp, "192.0.2.1");
+  quarvo.SetText(W().endIp, "192.0.2.4");
+  quarvo.SetText(W().threads, "1");
+  quarvo.Click(W().startStop);
+  ASSERT_TRUE(WaitUntil([&] { return quarvo.RowCount() == 1; }, 10000));
+  EXPECT_EQ(quarvo.Text(W().startStop), texts::kStopCaption);
+  quarvo.Click(W().startStop);
+  ASSERT_TRUE(WaitUntil([&] { return quarvo.Text(W().form).rfind(texts::kRunScan, 0) == 0; }, 10000));
+  EXPECT_EQ(quarvo.Text(W().startStop), texts::kStartCaption);
+  EXPECT_LT(Probed().size(), 4u) << "the scan went on after Stop";
+
+  // A worker still waiting for its answer neither holds up nor breaks the close.
+  Script("192.0.2.1 00-1A-2B-3C-4D-01\n192.0.2.2 00-1A-2B-3C-4D-02 5000\n");
+  quarvo.Click(W().clear);
+  quarvo.SetText(W().endIp, "192.0.2.2");
+  quarvo.SetText(W().threads, "0");
+  quarvo.Click(W().startStop);
+  ASSERT_TRUE(WaitUntil([&] { return quarvo.RowCount() == 1; }, 10000));
+  ASSERT_NO_FATAL_FAILURE(Close(IDYES));
+  EXPECT_EQ(sandbox.Read(texts::kResultsFileName), "1\t192.0.2.1\t00-1A-2B-3C-4D-01\r\n");
 }
 
 TEST_F(QuarvoE2e, HelpKeyAndAboutItemShowTheAboutBox) {
