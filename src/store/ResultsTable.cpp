@@ -29,12 +29,14 @@ bool KeyLess(const std::string& a, const std::string& b) {
 }  // namespace
 
 std::int32_t ResultsTable::Rows::AddRow(const std::string& number) {
-  Row row;
-  row.sortKey = SortKeyOf(number);
-  row.cells[ColNumber] = number;
+  auto row = std::make_unique<Row>();
+  row->sortKey = SortKeyOf(number);
+  row->cells[ColNumber] = number;
   // After any rows with an equal key, so equal keys keep the order in which they came.
-  auto at = std::upper_bound(rows_.begin(), rows_.end(), row.sortKey,
-                             [](const std::string& key, const Row& r) { return KeyLess(key, r.sortKey); });
+  auto at = std::upper_bound(rows_.begin(), rows_.end(), row->sortKey,
+                             [](const std::string& key, const std::unique_ptr<Row>& r) {
+                               return KeyLess(key, r->sortKey);
+                             });
   at = rows_.insert(at, std::move(row));
   ++version_;
   return static_cast<std::int32_t>(at - rows_.begin());
@@ -43,20 +45,22 @@ std::int32_t ResultsTable::Rows::AddRow(const std::string& number) {
 std::int32_t ResultsTable::Rows::FindRow(const std::string& number) const {
   const std::string key = SortKeyOf(number);
   auto at = std::lower_bound(rows_.begin(), rows_.end(), key,
-                             [](const Row& r, const std::string& k) { return KeyLess(r.sortKey, k); });
-  if (at == rows_.end() || at->sortKey != key) return -1;
+                             [](const std::unique_ptr<Row>& r, const std::string& k) {
+                               return KeyLess(r->sortKey, k);
+                             });
+  if (at == rows_.end() || (*at)->sortKey != key) return -1;
   return static_cast<std::int32_t>(at - rows_.begin());
 }
 
 std::string ResultsTable::Rows::GetCell(std::int32_t row, int column) const {
   if (!Valid(row) || column < 0 || column >= kColumnCount) return std::string();
-  return rows_[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
+  return rows_[static_cast<std::size_t>(row)]->cells[static_cast<std::size_t>(column)];
 }
 
 void ResultsTable::Rows::SetCell(std::int32_t row, int column, const std::string& text) {
   // The machine number is the row's key: it never changes after the row was added.
   if (!Valid(row) || column <= ColNumber || column >= kColumnCount) return;
-  std::string& cell = rows_[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
+  std::string& cell = rows_[static_cast<std::size_t>(row)]->cells[static_cast<std::size_t>(column)];
   if (cell == text) return;
   cell = text;
   ++version_;
@@ -78,24 +82,24 @@ std::int32_t ResultsTable::Rows::RowCount() const { return static_cast<std::int3
 
 std::int32_t ResultsTable::Rows::SelectedCount() const {
   return static_cast<std::int32_t>(
-      std::count_if(rows_.begin(), rows_.end(), [](const Row& r) { return r.selected; }));
+      std::count_if(rows_.begin(), rows_.end(), [](const std::unique_ptr<Row>& r) { return r->selected; }));
 }
 
 std::int32_t ResultsTable::Rows::FirstSelected() const { return NextSelected(-1); }
 
 std::int32_t ResultsTable::Rows::NextSelected(std::int32_t row) const {
   for (std::int32_t i = std::max(row + 1, 0); i < RowCount(); ++i) {
-    if (rows_[static_cast<std::size_t>(i)].selected) return i;
+    if (rows_[static_cast<std::size_t>(i)]->selected) return i;
   }
   return -1;
 }
 
 bool ResultsTable::Rows::IsSelected(std::int32_t row) const {
-  return Valid(row) && rows_[static_cast<std::size_t>(row)].selected;
+  return Valid(row) && rows_[static_cast<std::size_t>(row)]->selected;
 }
 
 void ResultsTable::Rows::SetSelected(std::int32_t row, bool selected) {
-  if (Valid(row)) rows_[static_cast<std::size_t>(row)].selected = selected;
+  if (Valid(row)) rows_[static_cast<std::size_t>(row)]->selected = selected;
 }
 
 void ResultsTable::SetListener(TableListener* listener) {

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <type_traits>
@@ -54,7 +55,8 @@ class ResultsTable {
       bool selected = false;
     };
     bool Valid(std::int32_t row) const { return row >= 0 && row < RowCount(); }
-    std::vector<Row> rows_;
+    // Rows live on the heap so that an insert in the middle moves pointers, not cells.
+    std::vector<std::unique_ptr<Row>> rows_;
     std::uint64_t version_ = 0;
   };
 

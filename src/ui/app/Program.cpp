@@ -13,6 +13,7 @@
 #include "text/TextHelpers.h"
 #include "ui/app/AppPorts.h"
 #include "ui/app/WinDialogs.h"
+#include "ui/controls/WideText.h"
 
 namespace quarvo {
 

@@ -21,8 +21,4 @@ class WinDialogs final : public Dialogs {
   std::function<HWND()> owner_;
 };
 
-// Code page 936 bytes to UTF-16 and back.
-std::wstring WideFromCp936(const std::string& text);
-std::string Cp936FromWide(const std::wstring& text);
-
 }  // namespace quarvo
