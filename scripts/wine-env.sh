@@ -31,6 +31,10 @@ for face in Tahoma "MS Sans Serif" "Microsoft Sans Serif"; do
   wine_reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" \
     /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei'
 done
+# A fresh prefix lacks the symbol font of the title-bar buttons.
+if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+fi
 # The registry keys take effect with a new wineserver.
 wineserver -k >/dev/null 2>&1 || true
 wineserver -w >/dev/null 2>&1 || true

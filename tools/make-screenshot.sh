@@ -25,8 +25,6 @@ fi
 
 source scripts/wine-env.sh
 # The caption buttons are drawn with this symbol font, which the prefix does not find on its own.
-marlett=/usr/share/wine/fonts/marlett.ttf
-[ -f "$marlett" ] && cp "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/"
 work=$(mktemp -d /tmp/quarvo-shot.XXXXXX)
 stage_pid=
 finish() {
