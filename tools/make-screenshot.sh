@@ -24,7 +24,6 @@ if [ -z "${QUARVO_SCREENSHOT_DISPLAY:-}" ]; then
 fi
 
 source scripts/wine-env.sh
-# The caption buttons are drawn with this symbol font, which the prefix does not find on its own.
 work=$(mktemp -d /tmp/quarvo-shot.XXXXXX)
 stage_pid=
 finish() {
