@@ -1,56 +1,67 @@
-// Fakes for the persistence tests: message boxes that answer from the test, files in memory that
-// fail on request, and a scan harness with both wired into a PersistenceContext.
+// Message boxes answered by the test, files in memory that fail on request, and a scan harness with both.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <map>
-#include <string>
-#include <vector>
 
 #include "core/ScanHarness.h"
-#include "store/FileStore.h"
 #include "store/IniProfile.h"
+#include "store/IoError.h"
 #include "store/Persistence.h"
-#include "sys/Dialogs.h"
 
 namespace quarvo::testing {
 
-class FakeDialogs final : public Dialogs {
- public:
-  bool AskYesNo(const std::string& text, const std::string& caption) override;
+struct FakeDialogs final : Dialogs {
+  bool answer = true;                          // to every question
+  std::vector<std::string> questions, errors;  // questions as "text|caption"
+  bool AskYesNo(const std::string& text, const std::string& caption) override {
+    questions.push_back(text + "|" + caption);
+    return answer;
+  }
   void ShowError(const std::string& text) override { errors.push_back(text); }
-  void ShowMessage(const std::string& text, const std::string&) override { messages.push_back(text); }
-
-  bool answer = true;                  // the answer to every question
-  std::vector<std::string> questions;  // "text|caption" of each question asked
-  std::vector<std::string> errors, messages;
+  void ShowMessage(const std::string&, const std::string&) override {}
 };
 
-class MemoryFiles final : public FileStore {
- public:
-  bool IsPresent(const std::string& name) override { return files.count(name) != 0; }
-  std::string ReadAll(const std::string& name) override;
-  void Replace(const std::string& name, const std::string& bytes) override;
-  void CreateFolder(const std::string& name) override;
-
+struct MemoryFiles final : FileStore {
   std::map<std::string, std::string> files;
-  std::vector<std::string> folders;
-  // An IoError code that every read, or every replace, of that name fails with.
-  std::map<std::string, int> failRead, failReplace;
-  // Runs while a replace of the name writes, before the new bytes are in place.
-  std::function<void(const std::string&)> whileReplacing;
+  std::map<std::string, int> failRead, failReplace;  // a read or replace of the name throws this code
+  int folders = 0;                                   // folders created
+  std::function<void()> whileWriting;  // runs as the results file is written, before it is in place
+  bool IsPresent(const std::string& name) override { return files.count(name) != 0; }
+  std::string ReadAll(const std::string& name) override {
+    if (failRead.count(name)) throw IoError(failRead[name]);
+    return files.at(name);
+  }
+  void Replace(const std::string& name, const std::string& bytes) override {
+    if (whileWriting && name == texts::kResultsFileName) whileWriting();
+    if (failReplace.count(name)) throw IoError(failReplace[name]);
+    files[name] = bytes;
+  }
+  void CreateFolder(const std::string&) override { ++folders; }
 };
-
-// The code of the IoError that the step throws; 0 when it throws none.
-int IoCodeOf(const std::function<void()>& step);
 
 struct PersistenceHarness : ScanHarness {
   FakeDialogs dialogs;
   MemoryFiles files;
   IniProfile profile{files, "Quarvo.ini"};
   PersistenceContext persistence{context, dialogs, files, profile};
-
-  std::string ListFile() { return files.files.count("Quarvo.txt") ? files.files["Quarvo.txt"] : "<none>"; }
+  std::string ListFile() { return files.files.at("Quarvo.txt"); }
 };
+
+// The rules every settings store keeps; `profile` starts without its file.
+inline void ExpectProfileRules(ProfileStore& profile) {
+  EXPECT_EQ(profile.GetString("set", "startip", "192.168.0.1"), "192.168.0.1");
+  EXPECT_TRUE(profile.WriteString("set", "endip", "10.0.0.9"));
+  EXPECT_EQ(profile.GetString("SET", "EndIP", "d"), "10.0.0.9");
+  EXPECT_EQ(profile.GetString("set", "startip", "d"), "d");
+  EXPECT_TRUE(profile.WriteString("set", "startip", ""));
+  EXPECT_EQ(profile.GetString("set", "startip", "d"), "");  // present, though empty
+  const std::string longValue = std::string(255, 'a') + std::string(45, 'b');
+  EXPECT_TRUE(profile.WriteString("set", "startip", longValue));
+  EXPECT_EQ(profile.GetString("set", "startip", "d"), longValue.substr(0, 255));
+  EXPECT_EQ(profile.GetString("set", "none", longValue), longValue.substr(0, 255));
+}
 
 }  // namespace quarvo::testing

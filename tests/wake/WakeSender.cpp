@@ -1,18 +1,14 @@
-// Sends one magic packet through the platform's own sockets for each MAC text on the command
-// line. Only the network namespace test runs it, inside a namespace of its own.
+// Sends a magic packet through the real sockets per MAC text given; run by the namespace test only.
 #include <cstdio>
 
 #include "net/MagicPacket.h"
 #include "text/TextHelpers.h"
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    try {
-      quarvo::SendWakePacket(argv[i], quarvo::SystemWakeSocket());
-    } catch (const quarvo::ConversionError& error) {
-      std::fprintf(stderr, "%s\n", error.what());
-      return 2;
-    }
+  try {
+    for (int i = 1; i < argc; ++i) quarvo::SendWakePacket(argv[i], quarvo::SystemWakeSocket());
+  } catch (const quarvo::ConversionError& error) {
+    std::fprintf(stderr, "%s\n", error.what());
+    return 2;
   }
-  return 0;
 }

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include "core/ScanHarness.h"
+#include "net/MagicPacket.h"
+#include "scan/RunSummary.h"
+#include "text/TextHelpers.h"
+#include "wake/WakeRun.h"
+
+namespace quarvo {
+namespace {
+
+using Texts = std::vector<std::string>;
+using Packets = std::vector<std::vector<std::uint8_t>>;
+
+// Logs each socket call as a word; the calls named in `failing` fail. Used by one thread at a time.
+struct FakeSocket final : WakeSocket {
+  std::string calls, failing;
+  Packets packets;
+  std::function<void(std::size_t)> onSend;  // after packet n went out
+
+  bool Log(const std::string& call, SocketHandle socket = 5) {
+    calls += (calls.empty() ? "" : " ") + call + (socket == 5 ? "" : "(wrong socket)");
+    return failing.find(call) == std::string::npos;
+  }
+  bool Startup() override { return Log("Startup"); }
+  SocketHandle OpenDatagram() override { return Log("Open") ? 5 : kNoSocket; }
+  bool AllowBroadcast(SocketHandle socket) override { return Log("Broadcast", socket); }
+  bool SendTo(SocketHandle socket, const std::uint8_t* bytes, std::size_t size, std::uint32_t address,
+              std::uint16_t port) override {
+    packets.emplace_back(bytes, bytes + size);
+    const bool sent = Log(address == 0xFFFFFFFFu && port == 9 ? "Send" : "Send(wrong address)", socket);
+    if (onSend) onSend(packets.size() - 1);
+    return sent;
+  }
+  void Close(SocketHandle socket) override { Log("Close", socket); }
+  void Cleanup() override { Log("Cleanup"); }
+};
+
+TEST(MagicPacket, MacBytesPacketAndSocketCalls) {
+  const MacBytes mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+  const struct {
+    std::string text, failing;
+    MacBytes mac;
+  } cases[] = {{"00-1A-2B-3C-4D-5E", "", mac},
+               {"00:1a-2B.3c#4D\0015E and more", "Startup Broadcast Send Close Cleanup", mac},
+               {"FF-FF-FF-FF-FF-FF", "Send", {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+               {"00-1A-2B-3C-4D-5", "", {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x05}},
+               {"00-1A-2B-3C-4D-5E", "Open", mac}};  // no socket: nothing sent, the library shut down
+  for (const auto& c : cases) {
+    FakeSocket socket;
+    socket.failing = c.failing;
+    EXPECT_NO_THROW(SendWakePacket(c.text, socket));
+    std::vector<std::uint8_t> packet(6, 0xFF);
+    for (int copy = 0; copy < 16; ++copy) packet.insert(packet.end(), c.mac.begin(), c.mac.end());
+    const bool opened = c.failing.find("Open") == std::string::npos;
+    EXPECT_EQ(socket.calls, opened ? "Startup Open Broadcast Send Close Cleanup" : "Startup Open Cleanup")
+        << c.text;
+    EXPECT_EQ(socket.packets, opened ? Packets{packet} : Packets{}) << c.text;
+  }
+  for (const char* text : {"001A2B3C4D5E", "", "00-1A-2B-3C-4D-5G", "00-1A-2B-3C- 4-5E"}) {
+    FakeSocket socket;
+    EXPECT_THROW(SendWakePacket(text, socket), ConversionError) << text;
+    EXPECT_EQ(socket.calls, "") << text;  // refused before any socket call
+  }
+}
+
+// Row n of `rows` is numbered "0<n>", with IP 10.0.0.<n> and MAC 00-00-00-00-00-0<n>.
+struct WakeHarness : testing::ScanHarness {
+  FakeSocket socket;
+  WakeHarness(int rows, std::initializer_list<int> selected) {
+    for (int n = 1; n <= rows; ++n) {
+      table.SetCell(table.AddRow("0" + std::to_string(n)), ColIp, "10.0.0." + std::to_string(n));
+      table.SetCell(n - 1, ColMac, "00-00-00-00-00-0" + std::to_string(n));
+    }
+    for (int n : selected) table.SetSelected(n - 1, true);
+  }
+  ~WakeHarness() { threads.JoinAll(); }  // before the socket goes
+  std::vector<int> Woken() {             // the last MAC byte of each packet: the rows woken, in order
+    std::vector<int> rows;
+    for (const auto& packet : socket.packets) rows.push_back(packet.back());
+    return rows;
+  }
+};
+
+TEST(WakeRun, WalksTheLiveSelectionPausingAsTheBoxSaysAfterEachPacket) {
+  WakeHarness wake(6, {1, 2, 3, 4});
+  wake.table.SetCell(3, ColMac, "001A2B3C4D5E");  // unreadable: shown, skipped, not counted
+  wake.clock.Set(1000);
+  wake.clock.SetStep(250);
+  const Texts typed = {"", "0", "40"};  // typed while each packet goes out
+  wake.socket.onSend = [&](std::size_t packet) {
+    wake.window.Put(UiText::Threads, typed[packet]);
+    if (packet != 0) return;
+    wake.table.SetSelected(0, false);  // the current row: already done
+    wake.table.SetSelected(2, false);
+    wake.table.SetSelected(5, true);
+  };
+  wake.window.Put(UiText::Threads, "100");
+  ASSERT_TRUE(StartWakeRun(wake.context, wake.socket));
+  wake.threads.JoinAll();
+  EXPECT_EQ(wake.Woken(), (std::vector<int>{1, 2, 6}));
+  EXPECT_EQ(wake.clock.Sleeps(), (std::vector<std::uint32_t>{1, 0, 40}));
+  EXPECT_EQ(wake.window.History(UiText::MainCaption),
+            (Texts{"10.0.0.1", "10.0.0.2", "10.0.0.4", "10.0.0.6",
+                   SummaryLine(texts::kRunWake, 250, 3, 6, false, 0)}));
+  EXPECT_EQ(wake.window.History(UiText::StartStop),
+            (Texts{texts::kStopCaption, texts::kStopCaption, texts::kStartCaption}));
+  const std::pair<const char*, std::uint32_t> pauses[] = {
+      {"  250", 250}, {"$10", 16}, {"250 ", 1}, {"-1", 1}, {"$FFFFFFFF", 1}, {"2147483648", 1}};
+  for (const auto& [text, pause] : pauses) EXPECT_EQ(WakePause(text), pause) << text;
+}
+
+struct DeferredThreads final : ThreadLauncher {  // holds each thread until the test runs it
+  bool Launch(std::function<void()> body) override { return bodies.push_back(std::move(body)), true; }
+  std::vector<std::function<void()>> bodies;
+};
+
+TEST(WakeRun, StartsOnceWhenIdleWithASelectionAndAStopEndsItAfterThePause) {
+  const struct {
+    bool idle, selected, launches;
+  } refused[] = {{false, true, true}, {true, false, true}, {true, true, false}};
+  for (const auto& c : refused) {
+    WakeHarness wake(2, {});
+    wake.table.SetSelected(1, c.selected);
+    wake.state.StopRequested = c.idle;
+    if (!c.launches) wake.threads.RefuseFrom(0);
+    EXPECT_FALSE(StartWakeRun(wake.context, wake.socket));
+    EXPECT_EQ(wake.state.StopRequested, c.idle);
+    EXPECT_NE(wake.window.Text(UiText::StartStop), texts::kStopCaption);
+  }
+  WakeHarness wake(3, {1, 2, 3});
+  DeferredThreads deferred;
+  RunContext context{wake.state, wake.table, wake.window, wake.clock, deferred, wake.probe};
+  EXPECT_TRUE(StartWakeRun(context, wake.socket));
+  EXPECT_FALSE(StartWakeRun(context, wake.socket));  // the first run's thread has not begun yet
+  wake.clock.SetStep(5000);
+  wake.clock.OnSleep([&](std::uint32_t) { wake.state.StopRequested = true; });  // Stop pressed meanwhile
+  wake.window.Put(UiText::Threads, "5000");
+  for (auto& body : deferred.bodies) body();
+  EXPECT_EQ(wake.Woken(), std::vector<int>{1});
+  EXPECT_EQ(wake.clock.Sleeps(), std::vector<std::uint32_t>{5000});  // the pause ran out
+  EXPECT_EQ(wake.window.History(UiText::MainCaption),
+            (Texts{"10.0.0.1", SummaryLine(texts::kRunWake, 5000, 1, 3, false, 0)}));
+  EXPECT_EQ(wake.window.Text(UiText::StartStop), texts::kStartCaption);
+}
+
+}  // namespace
+}  // namespace quarvo
