@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake make g++ googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64
-          xvfb xauth fonts-wine fonts-wqy-microhei iproute2 binutils-mingw-w64-i686)
+          xvfb xauth fonts-wine fonts-wqy-microhei iproute2 binutils-mingw-w64-i686
+          clang libclang-rt-14-dev)
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

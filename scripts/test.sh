@@ -37,6 +37,7 @@ native() {  # native <dir> <cmake args...>
 native native
 native asan -DQUARVO_SANITIZE=address
 TSAN_OPTIONS="halt_on_error=1" native tsan -DQUARVO_SANITIZE=thread
+native fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQUARVO_FUZZ=ON
 
 cross() {  # cross <dir> <toolchain> <wine loader or "">
   local dir=$1 toolchain=$2 loader=$3
