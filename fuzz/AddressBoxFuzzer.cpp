@@ -1,0 +1,16 @@
+// The address boxes are read as TrimText then ParseBerkeleyAddress. An address that reads is shown
+// again in dotted form through its address hex text; that form must read back as the same address.
+#include "FuzzCheck.h"
+#include "net/AddressForms.h"
+#include "net/Ipv4Text.h"
+#include "text/TextHelpers.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace quarvo;
+  const std::uint32_t address = ParseBerkeleyAddress(TrimText(fuzz::Text(data, size)));
+  if (address == kAddressNone) return 0;
+  const std::string dotted = HexToDotted(AddressHex(address));
+  fuzz::Check(ParseBerkeleyAddress(dotted) == address, "the dotted form reads back as the same address");
+  fuzz::Check(TrimText(dotted) == dotted && InetAddr(dotted) == address, "the platform reads it alike");
+  return 0;
+}
