@@ -1,9 +1,14 @@
-// Message boxes answered by the test, files in memory that fail on request, and a scan harness with both.
+// Message boxes answered by the test, files in memory that fail on request, a scan harness with both,
+// and the checks of the platform's files with one of their calls failing.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 
 #include "core/ScanHarness.h"
@@ -62,6 +67,79 @@ inline void ExpectProfileRules(ProfileStore& profile) {
   EXPECT_TRUE(profile.WriteString("set", "startip", longValue));
   EXPECT_EQ(profile.GetString("set", "startip", "d"), longValue.substr(0, 255));
   EXPECT_EQ(profile.GetString("set", "none", longValue), longValue.substr(0, 255));
+}
+
+// A new folder of the test's own, the current directory while the object lives.
+struct TempFolder {
+  std::filesystem::path path =
+      std::filesystem::temp_directory_path() /
+      ("quarvo-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  TempFolder() {
+    std::filesystem::create_directories(path);
+    std::filesystem::current_path(path);
+  }
+  ~TempFolder() {
+    std::filesystem::current_path(path.parent_path());
+    std::filesystem::remove_all(path);
+  }
+};
+
+// One call of the platform's files that fails, as the test's fakes of those calls name it.
+struct FailingStep {
+  std::string call;
+  int nth;              // which of its calls within one operation fails
+  unsigned long error;  // the errno or GetLastError value it fails with
+  std::string ops;      // R, C: the save on request and on close show the message; L: the load shows
+                        // it; l: the load does nothing (the file is taken to be absent)
+  std::string message;
+};
+
+// The step failing during the operation under way; the fakes ask Hits of each call.
+struct Injected {
+  const FailingStep* step = nullptr;
+  int seen = 0;
+  bool Hits(const char* call) { return step != nullptr && step->call == call && ++seen == step->nth; }
+};
+inline Injected injected;
+
+// With the results file of the current directory holding two rows and the table three, each
+// operation of `step.ops` runs against `files` with the step failing: it shows the message and
+// returns, and the table, the caption, ListChanged and the file's bytes stay as they were.
+inline void ExpectFailingStepChangesNothing(FileStore& files, const FailingStep& step) {
+  SCOPED_TRACE(step.call + " #" + std::to_string(step.nth) + " error " + std::to_string(step.error));
+  PersistenceHarness h;
+  PersistenceContext real{h.context, h.dialogs, files, h.profile};
+  const std::string old = "1\ta\tb\r\n2\tc\td\r\n";
+  files.Replace("Quarvo.txt", old);
+  LoadList(real);
+  h.table.AddRow("3");
+  h.state.ListChanged = true;
+  const auto table = [&h] {
+    std::string cells;
+    for (std::int32_t row = 0; row < h.table.RowCount(); ++row) {
+      for (int column = 0; column < kColumnCount; ++column) cells += h.table.GetCell(row, column) + "|";
+    }
+    return cells;
+  };
+  const std::string before = table();
+  const std::vector<std::string> captions = h.window.History(UiText::MainCaption);
+  std::vector<std::string> shown;
+  for (const char op : step.ops) {
+    injected = {&step, 0};
+    // On close the user is asked and says Yes; the list is not written, so the window stays open.
+    const bool written = op == 'R' ? SaveListOnRequest(real) : op == 'C' && SaveOnClose(real);
+    if (op == 'L' || op == 'l') LoadList(real);
+    injected = {};
+    EXPECT_FALSE(written) << op;
+    if (op != 'l') shown.push_back(step.message);
+  }
+  EXPECT_EQ(h.dialogs.errors, shown);
+  EXPECT_EQ(table(), before);
+  EXPECT_EQ(h.window.History(UiText::MainCaption), captions);
+  EXPECT_TRUE(h.state.ListChanged);
+  std::ifstream file("Quarvo.txt", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), old);
+  EXPECT_FALSE(std::filesystem::exists("Quarvo.txt.new"));
 }
 
 }  // namespace quarvo::testing

@@ -110,6 +110,25 @@ TEST(WakeRun, WalksTheLiveSelectionPausingAsTheBoxSaysAfterEachPacket) {
   for (const auto& [text, pause] : pauses) EXPECT_EQ(WakePause(text), pause) << text;
 }
 
+TEST(WakeRun, FailingSocketCallsLeaveEveryRowCountedAndTheRunIdle) {
+  // Nothing reports a failed send: each selected row counts as woken, and the run ends as usual.
+  for (const std::string failing : {"Startup", "Open", "Broadcast", "Send", "Startup Open Broadcast Send"}) {
+    WakeHarness wake(4, {1, 2, 4});
+    wake.socket.failing = failing;
+    wake.clock.SetStep(7);
+    ASSERT_TRUE(StartWakeRun(wake.context, wake.socket));
+    wake.threads.JoinAll();
+    const bool opened = failing.find("Open") == std::string::npos;
+    const std::string row = opened ? "Startup Open Broadcast Send Close Cleanup" : "Startup Open Cleanup";
+    EXPECT_EQ(wake.socket.calls, row + " " + row + " " + row) << failing;  // every socket closed
+    EXPECT_EQ(wake.Woken(), (opened ? std::vector<int>{1, 2, 4} : std::vector<int>{})) << failing;
+    EXPECT_EQ(wake.window.Text(UiText::MainCaption), SummaryLine(texts::kRunWake, 7, 3, 4, false, 0))
+        << failing;
+    EXPECT_TRUE(wake.state.StopRequested);
+    EXPECT_EQ(wake.window.Text(UiText::StartStop), texts::kStartCaption);
+  }
+}
+
 struct DeferredThreads final : ThreadLauncher {  // holds each thread until the test runs it
   bool Launch(std::function<void()> body) override { return bodies.push_back(std::move(body)), true; }
   std::vector<std::function<void()>> bodies;

@@ -6,11 +6,16 @@
 #include "store/FileStore.h"
 #include "store/IoError.h"
 #include "store/win/WideName.h"
+#include "store/win/WinFileCalls.h"
 #include "store/win/WinIoCode.h"
 
 namespace quarvo {
 
 namespace {
+
+FileCalls& Os() {
+  return WinFileCalls();
+}
 
 [[noreturn]] void ThrowLastError() {
   throw IoError(IoCodeOfWin32Error(GetLastError()));
@@ -29,14 +34,14 @@ class Handle {
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
   ~Handle() {
-    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    if (handle_ != INVALID_HANDLE_VALUE) Os().closeHandle(handle_);
   }
   HANDLE Get() const { return handle_; }
   bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
   void Close() {
     const HANDLE handle = handle_;
     handle_ = INVALID_HANDLE_VALUE;
-    if (!CloseHandle(handle)) ThrowLastError();
+    if (!Os().closeHandle(handle)) ThrowLastError();
   }
 
  private:
@@ -45,8 +50,8 @@ class Handle {
 
 // Opened as the results file always was: other programs may read it meanwhile, nothing else.
 HANDLE Open(const std::wstring& name, DWORD access, DWORD disposition) {
-  return CreateFileW(name.c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
+  return Os().createFile(name.c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
 }
 
 void WriteAll(HANDLE file, const std::string& bytes) {
@@ -54,7 +59,8 @@ void WriteAll(HANDLE file, const std::string& bytes) {
   while (done < bytes.size()) {
     const std::size_t chunk = std::min<std::size_t>(bytes.size() - done, 1u << 20);
     DWORD written = 0;
-    if (!WriteFile(file, bytes.data() + done, static_cast<DWORD>(chunk), &written, nullptr)) ThrowLastError();
+    if (!Os().writeFile(file, bytes.data() + done, static_cast<DWORD>(chunk), &written, nullptr))
+      ThrowLastError();
     if (written == 0) throw IoError(io_code::kDiskFull);
     done += written;
   }
@@ -65,7 +71,7 @@ class WinFiles final : public FileStore {
   bool IsPresent(const std::string& name) override {
     std::wstring wide;
     if (!WideName(name, wide)) return false;
-    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    const DWORD attributes = Os().getFileAttributes(wide.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   }
 
@@ -76,7 +82,7 @@ class WinFiles final : public FileStore {
     char buffer[64 * 1024];
     for (;;) {
       DWORD got = 0;
-      if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) ThrowLastError();
+      if (!Os().readFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) ThrowLastError();
       if (got == 0) break;
       bytes.append(buffer, got);
     }
@@ -86,7 +92,12 @@ class WinFiles final : public FileStore {
 
   void Replace(const std::string& name, const std::string& bytes) override {
     const std::wstring target = WideOrThrow(name);
-    const DWORD attributes = GetFileAttributesW(target.c_str());
+    const DWORD attributes = Os().getFileAttributes(target.c_str());
+    // Only a missing file may be created; a file whose state cannot be learned is not replaced blindly.
+    if (attributes == INVALID_FILE_ATTRIBUTES && GetLastError() != ERROR_FILE_NOT_FOUND &&
+        GetLastError() != ERROR_PATH_NOT_FOUND) {
+      ThrowLastError();
+    }
     if (attributes != INVALID_FILE_ATTRIBUTES) {
       // Refuse a file that may not be written (read-only, a folder, locked by another program)
       // before anything is written. The read-only mark is tested by itself too: the new file takes
@@ -102,13 +113,13 @@ class WinFiles final : public FileStore {
       Handle file(Open(temp, GENERIC_WRITE, CREATE_ALWAYS));
       if (!file.Valid()) ThrowLastError();
       WriteAll(file.Get(), bytes);
-      if (!FlushFileBuffers(file.Get())) ThrowLastError();
+      if (!Os().flushFileBuffers(file.Get())) ThrowLastError();
       file.Close();
-      if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      if (!Os().moveFile(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ThrowLastError();
       }
     } catch (const IoError&) {
-      DeleteFileW(temp.c_str());
+      Os().deleteFile(temp.c_str());
       throw;
     }
   }
@@ -119,13 +130,20 @@ class WinFiles final : public FileStore {
     // the user may not create but that exists) show up as the failure of the last one.
     for (std::size_t at = wide.find_first_of(L"\\/", 1); at != std::wstring::npos;
          at = wide.find_first_of(L"\\/", at + 1)) {
-      CreateDirectoryW(wide.substr(0, at).c_str(), nullptr);
+      Os().createDirectory(wide.substr(0, at).c_str(), nullptr);
     }
-    if (!CreateDirectoryW(wide.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) ThrowLastError();
+    if (!Os().createDirectory(wide.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+      ThrowLastError();
   }
 };
 
 }  // namespace
+
+FileCalls& WinFileCalls() {
+  static FileCalls calls{CreateFileW,        ReadFile,    WriteFile,   FlushFileBuffers, CloseHandle,
+                         GetFileAttributesW, MoveFileExW, DeleteFileW, CreateDirectoryW};
+  return calls;
+}
 
 FileStore& SystemFiles() {
   static WinFiles files;

@@ -5,6 +5,7 @@
 
 #include "../StoreFakes.h"
 #include "store/win/PrivateProfile.h"
+#include "store/win/WinFileCalls.h"
 
 namespace quarvo {
 namespace {
@@ -13,9 +14,8 @@ namespace fs = std::filesystem;
 using Texts = std::vector<std::string>;
 
 TEST(WinStore, ListFileSettingsAndFailuresOnThePlatform) {
-  const fs::path dir = fs::temp_directory_path() / ("quarvo-store-" + std::to_string(GetCurrentProcessId()));
-  fs::create_directories(dir);
-  fs::current_path(dir);  // where the list file "Quarvo.txt" is
+  const testing::TempFolder temp;  // where the list file "Quarvo.txt" is
+  const fs::path& dir = temp.path;
   FileStore& files = SystemFiles();
   testing::PersistenceHarness h;
   PersistenceContext real{h.context, h.dialogs, files, h.profile};
@@ -45,8 +45,66 @@ TEST(WinStore, ListFileSettingsAndFailuresOnThePlatform) {
   EXPECT_TRUE(PerUserSettingsPath("Quarvo.ini", path, folder));
   EXPECT_EQ(path, folder + "\\Quarvo.ini");
   EXPECT_EQ(fs::path(folder).filename(), "Quarvo");
-  fs::current_path(dir.parent_path());
-  fs::remove_all(dir);
+}
+
+using testing::injected;
+const FileCalls kSystem = WinFileCalls();
+
+// Failure with the step's error when the step is to fail here.
+bool Fails(const char* call) {
+  if (!injected.Hits(call)) return false;
+  SetLastError(injected.step->error);
+  return true;
+}
+
+HANDLE WINAPI FailingCreateFile(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                DWORD disposition, DWORD flags, HANDLE model) {
+  if (Fails("CreateFile")) return INVALID_HANDLE_VALUE;
+  return kSystem.createFile(name, access, share, security, disposition, flags, model);
+}
+BOOL WINAPI FailingReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD got, LPOVERLAPPED overlapped) {
+  return !Fails("ReadFile") && kSystem.readFile(file, buffer, size, got, overlapped);
+}
+BOOL WINAPI FailingWriteFile(HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written,
+                             LPOVERLAPPED overlapped) {
+  if (Fails("WriteFile0")) return *written = 0, TRUE;  // nothing written, and no error given
+  return !Fails("WriteFile") && kSystem.writeFile(file, bytes, size, written, overlapped);
+}
+BOOL WINAPI FailingFlush(HANDLE file) {
+  return !Fails("FlushFileBuffers") && kSystem.flushFileBuffers(file);
+}
+BOOL WINAPI FailingClose(HANDLE handle) {
+  return kSystem.closeHandle(handle) && !Fails("CloseHandle");
+}
+DWORD WINAPI FailingAttributes(LPCWSTR name) {
+  return Fails("GetFileAttributes") ? INVALID_FILE_ATTRIBUTES : kSystem.getFileAttributes(name);
+}
+BOOL WINAPI FailingMove(LPCWSTR from, LPCWSTR to, DWORD flags) {
+  return !Fails("MoveFileEx") && kSystem.moveFile(from, to, flags);
+}
+
+TEST(WinStore, EachFailingCallShowsItsErrorAndChangesNothing) {
+  FileCalls& calls = WinFileCalls();
+  calls = {FailingCreateFile, FailingReadFile, FailingWriteFile,   FailingFlush,           FailingClose,
+           FailingAttributes, FailingMove,     kSystem.deleteFile, kSystem.createDirectory};
+  const std::string denied = "File access denied", full = "Disk full";
+  // Opens: the existing file for writing (a file another program holds, refused before anything is
+  // written) or for reading, then the new file beside it. Closes: that first open's, then the new file's.
+  const testing::FailingStep steps[] = {
+      {"CreateFile", 1, ERROR_SHARING_VIOLATION, "RCL", denied},
+      {"CreateFile", 2, ERROR_TOO_MANY_OPEN_FILES, "RC", "Too many open files"},
+      {"ReadFile", 1, ERROR_READ_FAULT, "L", "I/O error 30"},
+      {"WriteFile", 1, ERROR_HANDLE_DISK_FULL, "RC", full},
+      {"WriteFile0", 1, 0, "RC", full},
+      {"FlushFileBuffers", 1, ERROR_WRITE_FAULT, "RC", "I/O error 29"},
+      {"CloseHandle", 1, ERROR_NETNAME_DELETED, "RCL", "I/O error 64"},
+      {"CloseHandle", 2, ERROR_DISK_FULL, "RC", full},
+      {"MoveFileEx", 1, ERROR_ACCESS_DENIED, "RC", denied},
+      {"GetFileAttributes", 1, ERROR_ACCESS_DENIED, "RCl", denied},
+      {"GetFileAttributes", 1, ERROR_INVALID_NAME, "RCl", texts::kIoBadFileName}};
+  const testing::TempFolder folder;
+  for (const auto& step : steps) testing::ExpectFailingStepChangesNothing(SystemFiles(), step);
+  calls = kSystem;
 }
 
 }  // namespace
