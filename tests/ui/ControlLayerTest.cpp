@@ -119,7 +119,8 @@ TEST_F(UiTest, SettersBeforeCreationDockingTextsAndKeys) {
 }
 
 // The loop creates what is missing and shows what was created hidden. Workers and the loop's own
-// thread write texts meanwhile: every text read is one written, whole. Minimising the main window
+// thread write texts meanwhile: every text read is one written, whole, and the window ends up
+// showing the text stored last. Minimising the main window
 // minimises the application object; closing from the taskbar button goes through the main window.
 TEST_F(UiTest, TheLoopServesTextCallsFromManyThreadsAndEndsThroughTheMainWindow) {
   CenterOnScreen(form);
@@ -129,6 +130,7 @@ TEST_F(UiTest, TheLoopServesTextCallsFromManyThreadsAndEndsThroughTheMainWindow)
   std::set<std::string> written;
   for (int i = 0; i < kThreads * kRounds; ++i) written.insert(textOf(i));
   std::atomic<int> torn{0}, finished{0};
+  std::atomic<bool> lastShown{false};
   Ints seen;  // at the minimise: the edit box shown; at the close: app and form minimised
   form->MessageHook = [&](ControlMessage& message) {
     if (message.message == WM_SETTEXT && finished < kThreads) SetControlText(edit, textOf(0));
@@ -146,6 +148,12 @@ TEST_F(UiTest, TheLoopServesTextCallsFromManyThreadsAndEndsThroughTheMainWindow)
         torn += written.count(GetControlText(edit)) == 0;
       }
       if (++finished < kThreads) return;
+      for (int wait = 0; wait < 500 && !lastShown; ++wait, Sleep(10)) {
+        wchar_t shown[128] = {};
+        GetWindowTextW(WindowHandle(form), shown, 128);
+        std::lock_guard<std::mutex> lock(form->textLock);
+        lastShown = WideFromCp936(form->text) == shown;
+      }
       SendMessageW(WindowHandle(form), WM_SYSCOMMAND, SC_MINIMIZE, 0);
       PostMessageW(WindowHandle(app), WM_SYSCOMMAND, SC_CLOSE, 0);
     });
@@ -154,6 +162,7 @@ TEST_F(UiTest, TheLoopServesTextCallsFromManyThreadsAndEndsThroughTheMainWindow)
   for (auto& worker : workers) worker.join();
   EXPECT_EQ(torn, 0);
   EXPECT_EQ(seen, (Ints{1, 1, 0}));
+  EXPECT_TRUE(lastShown);
   EXPECT_EQ(WindowHandle(app), nullptr);               // the loop released the windows
   EXPECT_EQ(written.count(GetControlText(edit)), 1u);  // the window is gone: the stored text
 }

@@ -77,6 +77,8 @@ bool PaintColors(ControlObject& self, ControlMessage& message);
 
 // Text, on the user-interface thread.
 bool HandleTextMessage(ControlObject& self, ControlMessage& message);
+// The timer that shows a text held back by HandleTextMessage.
+bool IsTextTimer(const ControlMessage& message);
 
 // Report list.
 void ReportListCreated(ControlObject& self);

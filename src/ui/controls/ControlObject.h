@@ -131,6 +131,8 @@ struct ControlObject {
   // The stored text, also written and read by other threads.
   std::mutex textLock;
   std::string text;
+  std::atomic<bool> textPending{false};  // a request to show the stored text is on its way
+  DWORD textShownAt = 0;                  // tick count of the last time it was shown
 };
 
 // Creation. None creates a platform window (CenterOnScreen and RunMessageLoop do).
@@ -166,7 +168,8 @@ void SetFontColor(ControlObject* control, COLORREF color);
 void SetFontHeight(ControlObject* control, int height);
 void SetTextAlignment(ControlObject* editBox, Align align);
 
-// Text, from any thread: carried out on the user-interface thread while the caller waits.
+// Text, from any thread. A write from another thread returns at once and the window shows the text
+// soon after; a read from another thread waits for the user-interface thread.
 void SetControlText(ControlObject* control, const std::string& text);
 std::string GetControlText(ControlObject* control);
 HWND WindowHandle(const ControlObject* control);

@@ -2,13 +2,41 @@
 //
 // The stored text is guarded by the control's own lock, held only to copy a string, never while
 // waiting for another thread. The window's text is written and read only on the thread that owns
-// the window: other threads send it a request and wait (SendMessage), and since the window copies
-// the stored text when it handles the request, the window ends up showing the text stored last,
-// whatever order concurrent requests arrive in.
+// the window. A write from another thread stores the text and posts one request to show it, unless
+// a request is already on its way: a scan's thousand workers writing the caption never wait for
+// the user-interface thread, and however many texts arrive between two requests, the window shows
+// the one stored last, at most one text every kTextIntervalMs, so that a stream of texts does not
+// keep the user-interface thread busy. A read from another thread waits for the window (SendMessage), first
+// showing a stored text that is still on its way, so it never reads an older text back.
 #include "ui/controls/ControlInternals.h"
 #include "ui/controls/WideText.h"
 
 namespace quarvo {
+
+namespace {
+
+constexpr DWORD kTextIntervalMs = 100;
+constexpr UINT_PTR kTextTimer = 0x7E47;
+
+bool OwnsWindow(HWND window) {
+  return GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
+}
+
+// Shows the stored text; on the window's own thread.
+void ApplyStoredText(ControlObject& self, HWND window) {
+  self.textShownAt = GetTickCount();
+  self.textPending = false;  // before the copy: a text stored after it posts a new request
+  std::wstring wide;
+  {
+    std::lock_guard<std::mutex> lock(self.textLock);
+    wide = WideFromCp936(self.text);
+  }
+  SetWindowTextW(window, wide.c_str());
+  // A label does not erase its old text itself.
+  if (self.kind.eraseOnText) InvalidateRect(window, nullptr, TRUE);
+}
+
+}  // namespace
 
 void SetControlText(ControlObject* control, const std::string& text) {
   {
@@ -16,7 +44,12 @@ void SetControlText(ControlObject* control, const std::string& text) {
     control->text = text;
   }
   HWND window = control->handle;
-  if (window != nullptr) SendMessageW(window, kApplyTextMessage, 0, 0);
+  if (window == nullptr) return;
+  if (OwnsWindow(window)) {
+    ApplyStoredText(*control, window);
+  } else if (!control->textPending.exchange(true) && !PostMessageW(window, kApplyTextMessage, 0, 0)) {
+    control->textPending = false;  // the window is gone or its queue is full: the next write posts again
+  }
 }
 
 std::string GetControlText(ControlObject* control) {
@@ -29,18 +62,24 @@ std::string GetControlText(ControlObject* control) {
   return control->text;
 }
 
+bool IsTextTimer(const ControlMessage& message) {
+  return message.message == WM_TIMER && message.wParam == kTextTimer;
+}
+
 bool HandleTextMessage(ControlObject& self, ControlMessage& message) {
-  if (message.message == kApplyTextMessage) {
-    std::wstring wide;
-    {
-      std::lock_guard<std::mutex> lock(self.textLock);
-      wide = WideFromCp936(self.text);
+  if (message.message == kApplyTextMessage || message.message == WM_TIMER) {
+    if (message.message == WM_TIMER) KillTimer(message.window, kTextTimer);
+    const DWORD since = GetTickCount() - self.textShownAt;
+    if (!self.textPending) return true;
+    // Too soon after the last one: shown when the interval is over, with whatever is stored then.
+    if (since < kTextIntervalMs &&
+        SetTimer(message.window, kTextTimer, kTextIntervalMs - since, nullptr) != 0) {
+      return true;
     }
-    SetWindowTextW(message.window, wide.c_str());
-    // A label does not erase its old text itself.
-    if (self.kind.eraseOnText) InvalidateRect(message.window, nullptr, TRUE);
+    ApplyStoredText(self, message.window);
     return true;
   }
+  if (self.textPending) ApplyStoredText(self, message.window);
   // Reads what the window shows (the user may have typed) into the stored text.
   std::wstring wide(static_cast<std::size_t>(GetWindowTextLengthW(message.window)) + 1, L'\0');
   wide.resize(

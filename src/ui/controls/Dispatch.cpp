@@ -46,6 +46,8 @@ bool BuiltIn(ControlObject& self, ControlMessage& message) {
     case kApplyTextMessage:
     case kCaptureTextMessage:
       return HandleTextMessage(self, message);
+    case WM_TIMER:
+      return IsTextTimer(message) && HandleTextMessage(self, message);
     default:
       return false;
   }
