@@ -70,6 +70,22 @@ void ScanWorker(RunContext& context, std::shared_ptr<ScanSession> session, std::
   FinishWorker(context, session);
 }
 
+// Starts the workers one after another with no waiting; nothing ever joins them.
+void LaunchWorkers(RunContext& context, std::shared_ptr<ScanSession> session) {
+  const std::uint32_t threadCount = session->plan.threadCount;
+  for (std::uint32_t index = 1; index <= threadCount; ++index) {
+    if (context.threads.Launch([&context, session, index] { ScanWorker(context, session, index); })) continue;
+    // No more threads can be had: the workers not started are not counted, so that the last worker
+    // that did run ends the scan; when none is left running, the scan ends here.
+    const std::uint32_t missing = threadCount - index + 1;
+    if (context.state.LiveThreads.fetch_sub(missing) == missing) {
+      session.reset();
+      ShowRunSummary(context, texts::kRunScan, 0);
+    }
+    return;
+  }
+}
+
 }  // namespace
 
 std::uint32_t WorkerCount(std::uint32_t requested, std::uint32_t ipCount) {
@@ -158,16 +174,11 @@ ScanStart StartScan(RunContext& context) {
   session->plan = plan;
   state.LiveThreads = plan.threadCount;
   state.RunStartTick = context.clock.TickCount();
-  for (std::uint32_t index = 1; index <= plan.threadCount; ++index) {
-    if (context.threads.Launch([&context, session, index] { ScanWorker(context, session, index); })) continue;
-    // No more threads can be had: the workers not started are not counted, so that the last worker
-    // that did run ends the scan; when none is left running, the scan ends here.
-    const std::uint32_t missing = plan.threadCount - index + 1;
-    if (state.LiveThreads.fetch_sub(missing) == missing) {
-      session.reset();
-      ShowRunSummary(context, texts::kRunScan, 0);
-    }
-    break;
+  // The workers are started from a thread of their own, so that the window goes on answering while
+  // a thousand threads are created, which takes seconds on a busy system. When not even that thread
+  // can be had, they are started here.
+  if (!context.threads.Launch([&context, session] { LaunchWorkers(context, session); })) {
+    LaunchWorkers(context, session);
   }
   return ScanStart::Started;
 }

@@ -17,7 +17,7 @@ enum class ScanStart {
 };
 
 // Reads the boxes, rewrites both addresses in canonical dotted form, sets the direction label and
-// starts the workers; returns at once. A refused start leaves the program idle (StopRequested set,
+// has the workers started by a thread of their own; returns at once. A refused start leaves the program idle (StopRequested set,
 // button "开始(&S)"). A threads box that is no integer throws ConversionError, also after the
 // program was returned to idle.
 ScanStart StartScan(RunContext& context);

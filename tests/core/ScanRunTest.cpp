@@ -20,14 +20,14 @@ TEST(ScanWorkers, CountRules) {
     std::int64_t typed;
     std::uint32_t ipCount;
     std::uint32_t workers;
-  } cases[] = {{0, 254, 254},    {10, 254, 10},     {300, 254, 254},   {-1, 254, 254},  {0, 2000, 800},
+  } cases[] = {{0, 254, 254},      {10, 254, 10},     {300, 254, 254},   {-1, 254, 254},   {0, 2000, 800},
                {1000, 5000, 1000}, {1001, 5000, 800}, {5000, 1500, 800}, {5000, 900, 900}, {1, 1, 1}};
   for (const auto& c : cases) {
     EXPECT_EQ(WorkerCount(static_cast<std::uint32_t>(c.typed), c.ipCount), c.workers) << c.typed;
   }
   ScanHarness scan;
   scan.Run("10.0.0.1", "10.0.0.254", "-1");
-  EXPECT_EQ(scan.threads.Launched(), 254);
+  EXPECT_EQ(scan.threads.Launched(), 1 + 254);         // the starter and the workers
   EXPECT_EQ(scan.window.Text(UiText::Threads), "-1");  // the box keeps what was typed
 }
 
@@ -66,7 +66,7 @@ TEST(ScanStartRange, BoxesRewrittenAndDirectionShown) {
   ScanHarness same;
   same.Run("0.0.0.0", "0.0.0.0", "0");
   EXPECT_EQ(same.window.Text(UiText::Direction), texts::kDirectionDown);
-  EXPECT_EQ(same.threads.Launched(), 1);
+  EXPECT_EQ(same.threads.Launched(), 1 + 1);
   EXPECT_EQ(same.state.NumberBase, -1);
 }
 
@@ -111,7 +111,7 @@ TEST(ScanStartRefused, ThreadsBoxThatIsNoIntegerThrowsAfterReturningToIdle) {
   }
   ScanHarness leadingBlanks;
   EXPECT_EQ(leadingBlanks.Run("10.0.0.1", "10.0.0.2", "  1"), ScanStart::Started);
-  EXPECT_EQ(leadingBlanks.threads.Launched(), 1);
+  EXPECT_EQ(leadingBlanks.threads.Launched(), 1 + 1);
 }
 
 TEST(ScanMerge, NewSameChangedSilentRules) {
@@ -160,7 +160,8 @@ TEST(ScanMerge, ExistingRowKeepsItsAddressAndFinderSilentRowsGetCross) {
   EXPECT_EQ(scan.Row("005")[4], texts::kStatusSilent);
   EXPECT_EQ(scan.Row("zzz")[4], texts::kStatusAnswered);  // outside the range: untouched
   // The row outside the range still counts as answered; neither row was found by a scan.
-  EXPECT_NE(scan.Summaries().back().find("IP: 1/2" + std::string(texts::kSummaryNew) + "0"), std::string::npos);
+  EXPECT_NE(scan.Summaries().back().find("IP: 1/2" + std::string(texts::kSummaryNew) + "0"),
+            std::string::npos);
 }
 
 TEST(ScanEnd, ExactlyOneSummaryAndStopEndsEachWorkerAfterItsProbe) {
@@ -182,20 +183,22 @@ TEST(ScanEnd, ExactlyOneSummaryAndStopEndsEachWorkerAfterItsProbe) {
   EXPECT_EQ(scan.state.LiveThreads, 0u);
 }
 
+// Launches are counted from 0: the first starts the thread that starts the workers. When that one
+// cannot be had, the workers are started by the caller.
 TEST(ScanEnd, WorkersThatCannotStartAreNotWaitedFor) {
-  ScanHarness none;
-  none.threads.RefuseFrom(0);
-  none.Run("10.0.0.1", "10.0.0.9", "0");
-  ASSERT_EQ(none.Summaries().size(), 1u);
-  EXPECT_TRUE(none.state.StopRequested);
-  EXPECT_EQ(none.window.Text(UiText::StartStop), texts::kStartCaption);
-
-  ScanHarness some;
-  some.threads.RefuseFrom(2);
-  some.Run("10.0.0.1", "10.0.0.9", "0");
-  EXPECT_EQ(some.probe.RequestCount(), 2);  // workers 1 and 2 each probe their one address
-  EXPECT_EQ(some.Summaries().size(), 1u);
-  EXPECT_EQ(some.state.LiveThreads, 0u);
+  const struct {
+    int refuseFrom, probes;
+  } cases[] = {{0, 0}, {1, 0}, {3, 2}};  // nothing at all, the starter alone, the starter and two
+  for (const auto& c : cases) {
+    ScanHarness scan;
+    scan.threads.RefuseFrom(c.refuseFrom);
+    scan.Run("10.0.0.1", "10.0.0.9", "0");
+    EXPECT_EQ(scan.probe.RequestCount(), c.probes) << c.refuseFrom;  // each worker probes its one address
+    EXPECT_EQ(scan.Summaries().size(), 1u) << c.refuseFrom;
+    EXPECT_TRUE(scan.state.StopRequested);
+    EXPECT_EQ(scan.window.Text(UiText::StartStop), texts::kStartCaption);
+    EXPECT_EQ(scan.state.LiveThreads, 0u);
+  }
 }
 
 TEST(ScanEnd, CaptionShowsEachProbedAddressThenTheSummary) {
@@ -208,8 +211,7 @@ TEST(ScanEnd, CaptionShowsEachProbedAddressThenTheSummary) {
             (V{"10.0.0.1", "10.0.0.2", "10.0.0.3",
                std::string(texts::kRunScan) + texts::kSummaryElapsed + "5230" + texts::kSummaryMsIp + "1/1" +
                    texts::kSummaryNew + "1"}));
-  EXPECT_EQ(scan.window.History(UiText::StartStop),
-            (V{texts::kStopCaption, texts::kStartCaption}));
+  EXPECT_EQ(scan.window.History(UiText::StartStop), (V{texts::kStopCaption, texts::kStartCaption}));
 }
 
 }  // namespace

@@ -82,9 +82,12 @@ std::vector<std::uint32_t> FakeClock::Sleeps() {
   return sleeps_;
 }
 
-JoiningThreads::~JoiningThreads() { JoinAll(); }
+JoiningThreads::~JoiningThreads() {
+  JoinAll();
+}
 
 bool JoiningThreads::Launch(std::function<void()> body) {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (refuseFrom_ >= 0 && launched_ >= refuseFrom_) return false;
   threads_.emplace_back(std::move(body));
   ++launched_;
@@ -92,10 +95,15 @@ bool JoiningThreads::Launch(std::function<void()> body) {
 }
 
 void JoiningThreads::JoinAll() {
-  for (auto& thread : threads_) {
-    if (thread.joinable()) thread.join();
+  for (;;) {  // threads may start threads: join until none is left
+    std::vector<std::thread> threads;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      threads.swap(threads_);
+    }
+    if (threads.empty()) return;
+    for (auto& thread : threads) thread.join();
   }
-  threads_.clear();
 }
 
 std::uint32_t NetworkOrder(const std::string& dotted) {

@@ -2,6 +2,7 @@
 // a clock that the test sets, and a launcher whose threads the test can join.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -72,7 +73,8 @@ class FakeClock final : public Clock {
   std::function<void(std::uint32_t)> hook_;
 };
 
-// std::threads that the test joins; can be told to refuse the n-th start and after.
+// std::threads that the test joins, started from any thread; can be told to refuse the n-th start
+// (counted from 0) and after.
 class JoiningThreads final : public ThreadLauncher {
  public:
   ~JoiningThreads() override;
@@ -82,9 +84,10 @@ class JoiningThreads final : public ThreadLauncher {
   int Launched() const { return launched_; }
 
  private:
+  std::mutex mutex_;
   std::vector<std::thread> threads_;
-  int launched_ = 0;
-  int refuseFrom_ = -1;
+  std::atomic<int> launched_{0};
+  std::atomic<int> refuseFrom_{-1};
 };
 
 // The network-order value of a dotted text (test helper; the program parses boxes itself).

@@ -101,7 +101,7 @@ TEST(ThousandWorkers, EveryWorkerStartsAndEveryAddressIsProbedOnce) {
   ASSERT_EQ(StartScan(*context), ScanStart::Started);
   ASSERT_TRUE(window->WaitForSummary());
 
-  EXPECT_EQ(launcher->started_, 1000);
+  EXPECT_EQ(launcher->started_, 1 + 1000);  // the starter and the workers
   EXPECT_EQ(launcher->refused_, 0);
   EXPECT_EQ(probe->Peak(), 1000);
   const auto requests = probe->Requests();
