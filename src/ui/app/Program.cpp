@@ -2,18 +2,11 @@
 // saved range, the message loop, and the end of the process.
 #include <windows.h>
 
-#include <cstdio>
-#include <exception>
-#include <typeinfo>
-
 #include "net/WakeSocket.h"
 #include "net/win/SendArpProbe.h"
-#include "store/IoError.h"
 #include "text/Cp936Texts.h"
-#include "text/TextHelpers.h"
 #include "ui/app/AppPorts.h"
 #include "ui/app/WinDialogs.h"
-#include "ui/controls/WideText.h"
 
 namespace quarvo {
 
@@ -34,27 +27,7 @@ struct Program {
   CommandContext commands{run, dialogs, files, SystemWakeSocket(), shell};
 };
 
-const char* ClassNameOf(const std::exception& error) {
-  if (dynamic_cast<const ConversionError*>(&error) != nullptr) return "ConversionError";
-  if (dynamic_cast<const IoError*>(&error) != nullptr) return "IoError";
-  return "Exception";
-}
-
 }  // namespace
-
-void LastResort(const std::exception& error) {
-  wchar_t module[MAX_PATH] = L"";
-  GetModuleFileNameW(nullptr, module, MAX_PATH);
-  const wchar_t* name = wcsrchr(module, L'\\');
-  const std::string message = error.what();
-  const bool fullStop = !message.empty() && message.back() == '.';
-  char text[1024];
-  std::snprintf(text, sizeof text, "Exception %s in module %s at %p.\r\n%s%s\r\n", ClassNameOf(error),
-                Cp936FromWide(name != nullptr ? name + 1 : module).c_str(),
-                static_cast<const void*>(&error), message.c_str(), fullStop ? "" : ".");
-  MessageBoxW(nullptr, WideFromCp936(text).c_str(), L"Application Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
-  ExitProcess(1);
-}
 
 int RunProgram() {
   auto* program = new Program;  // never freed: see Program
