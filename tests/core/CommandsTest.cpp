@@ -59,12 +59,16 @@ TEST(StartStopButton, StartsOnlyFromTheStartCaptionAndARefusedStartSaysWhy) {
     EXPECT_EQ(app.window.History(UiText::MainCaption).at(2), texts::kInitialising);
     EXPECT_EQ(app.probe.RequestCount(), 2);
   }
-  Handlers busy;
-  busy.window.Put(UiText::StartStop, texts::kStopCaption);
-  busy.state.StopRequested = false;
-  busy.Click("10.0.0.1", "10.0.0.2", "0");
-  EXPECT_TRUE(busy.state.StopRequested);  // only a stop
-  EXPECT_EQ(busy.threads.Launched(), 0);
+  // A run in progress, or a load's start caption while a stopped scan's workers still finish.
+  for (const bool finishing : {false, true}) {
+    Handlers busy;
+    busy.window.Put(UiText::StartStop, finishing ? texts::kStartCaption : texts::kStopCaption);
+    busy.state.LiveThreads = finishing ? 1 : 0;
+    busy.state.StopRequested = false;
+    busy.Click("10.0.0.1", "10.0.0.2", "0");
+    EXPECT_TRUE(busy.state.StopRequested);  // only a stop
+    EXPECT_EQ(busy.threads.Launched(), 0);
+  }
 }
 
 TEST(ListMenu, EachIndexDoesItsCommandSeparatorsNothing) {

@@ -11,7 +11,10 @@ namespace quarvo {
 
 void OnStartStopClick(CommandContext& context) {
   RunContext& run = context.run;
-  if (run.window.GetText(UiText::StartStop) != texts::kStartCaption) {
+  // A list load ends its run with the start caption even while a stopped scan's last workers still
+  // finish their probes. No new scan starts before they are done: it would clear the stop flag they
+  // obey and share the worker count that tells the last of them to write its summary.
+  if (run.window.GetText(UiText::StartStop) != texts::kStartCaption || run.state.LiveThreads != 0) {
     run.state.StopRequested = true;
     return;
   }

@@ -1,0 +1,232 @@
+// Randomised sequences of the user's commands (start, stop, load, clear, delete the selected rows,
+// save, close) issued while scans on 1000 workers run: no hang, no crash, one summary line for each
+// scan that started, and afterwards one row per machine number in the table's order, also in the
+// saved file. A failure names its sequence's seed; QUARVO_SOAK_SEED=<seed> replays that one alone.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <thread>
+
+#include "net/AddressForms.h"
+#include "store/ResultsFileFormat.h"
+#include "store/StoreFakes.h"
+#include "ui/commands/Commands.h"
+
+namespace quarvo {
+namespace {
+
+using namespace std::chrono_literals;
+using Steady = std::chrono::steady_clock;
+
+// Under Wine each scan's 1000 threads take seconds to start and end.
+#ifdef _WIN32
+constexpr std::uint32_t kSequences = 10;
+constexpr int kCommandsPerSequence = 6;
+#else
+constexpr std::uint32_t kSequences = 100;
+constexpr int kCommandsPerSequence = 12;
+#endif
+
+// Ends the program, saying where, when one step of a sequence takes over a minute: a hung worker or
+// command would otherwise hold the test until ctest's time-out without a word of where it hung.
+class Watchdog {
+ public:
+  Watchdog() : thread_([this] { Watch(); }) {}
+  ~Watchdog() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+  }
+  void At(const std::string& where) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    where_ = where;
+    since_ = Steady::now();
+  }
+
+ private:
+  void Watch() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!wake_.wait_for(lock, 1s, [this] { return done_; })) {
+      if (Steady::now() - since_ < 60s) continue;
+      std::fprintf(stderr, "soak: no progress for 60 s at %s\n", where_.c_str());
+      std::fflush(stderr);
+      std::abort();
+    }
+  }
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool done_ = false;
+  std::string where_ = "start";
+  Steady::time_point since_ = Steady::now();
+  std::thread thread_;  // last: it starts once the fields above exist
+};
+
+// The program's own detached threads (small stacks, as shipped), counted so that the test knows
+// when the last has ended; those that the user-interface thread started tell which clicks started
+// a scan (a scan's workers are started by a thread of their own).
+class CountedThreads final : public ThreadLauncher {
+ public:
+  bool Launch(std::function<void()> body) override {
+    Count(1);
+    if (!SystemThreads().Launch([this, body = std::move(body)] { body(), Count(-1); })) {
+      Count(-1);
+      return false;
+    }
+    if (std::this_thread::get_id() == ui_) ++fromUi_;  // written and read by that thread only
+    return true;
+  }
+  int FromUi() const { return fromUi_; }
+  void WaitForAll() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ended_.wait(lock, [this] { return running_ == 0; });
+  }
+
+ private:
+  void Count(int change) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    running_ += change;
+    if (running_ == 0) ended_.notify_all();
+  }
+  const std::thread::id ui_ = std::this_thread::get_id();
+  std::mutex mutex_;
+  std::condition_variable ended_;
+  int running_ = 0, fromUi_ = 0;
+};
+
+// The window's handlers over the real results-file operations, with files and dialogs in memory.
+struct SoakApp : testing::PersistenceHarness, ListFiles, Shell {
+  void Save() override { SaveListOnRequest(persistence); }
+  void Load() override { LoadList(persistence); }
+  bool SaveOnClose() override { return quarvo::SaveOnClose(persistence); }
+  void ShowListMenuAtCursor() override {}
+  void PostCloseRequest() override {}
+  CountedThreads workers;
+  RunContext run{state, table, window, clock, workers, probe};
+  CommandContext commands{run, dialogs, *this, SystemWakeSocket(), *this};  // no wake is issued
+};
+
+struct Figures {
+  int commands = 0, started = 0, refused = 0;
+};
+
+std::string Dotted(int offset) {
+  return "10.0." + std::to_string(offset / 256) + "." + std::to_string(offset % 256);
+}
+
+// Each machine number once, in the table's order: every key sorts strictly after the one before.
+void ExpectOneSortedRowPerNumber(const std::vector<std::string>& numbers, const char* where) {
+  for (std::size_t i = 1; i < numbers.size(); ++i) {
+    ASSERT_LT(SortKeyOf(numbers[i - 1]), SortKeyOf(numbers[i])) << where << ", row " << i;
+  }
+}
+
+std::vector<std::string> SavedNumbers(SoakApp& app) {
+  std::vector<std::string> numbers;
+  for (const StoredRow& row : ParseResultsFile(app.ListFile())) numbers.push_back(row.number);
+  return numbers;
+}
+
+void RunSequence(std::uint32_t seed, Watchdog& watchdog, Figures& figures) {
+  SCOPED_TRACE("sequence seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  const auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  std::vector<int> timeoutMs(1000);  // a silent address keeps its worker for its time-out
+  SoakApp app;
+  app.window.Put(UiText::StartStop, texts::kStartCaption);
+  app.window.Put(UiText::EndIp, "10.0.3.231");  // from 10.0.0.0: 1000 addresses, 512 machine numbers
+  app.probe.SetLatency(static_cast<std::uint32_t>(pick(3)));
+  for (int offset = 0; offset < 1000; ++offset) {  // a third answers; some MACs differ from the stored
+    const auto low = static_cast<std::uint8_t>(offset), high = static_cast<std::uint8_t>(offset >> 8);
+    if (pick(3) == 0) {
+      app.probe.Answer(Dotted(offset), {2, 0, 0, static_cast<std::uint8_t>(pick(2)), high, low});
+    } else if (pick(4) == 0) {
+      timeoutMs[static_cast<std::size_t>(offset)] = pick(30);
+    }
+  }
+  app.probe.OnRequest([&timeoutMs](std::uint32_t network) {  // 10.0.c.d is offset c * 256 + d
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(timeoutMs[(network >> 16 & 0xFF) * 256 + (network >> 24)]));
+  });
+  // A list saved earlier: some of the range, and keys in either letter case that no scan forms.
+  std::vector<StoredRow> stored{{"x1", "10.9.9.1", "02-00-00-00-00-01"}, {"Y2", "", ""}};
+  for (int number = 0; number < 256; number += 1 + pick(16)) {
+    stored.push_back({FormatMachineNumber(number, 3), Dotted(number), "02-00-00-00-00-00"});
+  }
+  app.files.files[texts::kResultsFileName] = FormatResultsFile(stored);
+
+  const char* names[] = {"start/stop", "clear", "delete", "save", "load", "wait for idle", "close"};
+  int started = 0;
+  std::string where;
+  std::discrete_distribution<int> commandOf({6, 2, 3, 3, 3, 2, 1});  // weights, in the order of names
+  for (int step = 0; step < kCommandsPerSequence; ++step) {
+    const int command = commandOf(random);
+    where =
+        "seed " + std::to_string(seed) + ", command " + std::to_string(step) + " (" + names[command] + ")";
+    watchdog.At(where);
+    ++figures.commands;
+    if (command == 0) {  // a start when idle, else a stop; now and then a box the start refuses
+      app.window.Put(UiText::StartIp, pick(20) == 0 ? "no address" : "10.0.0.0");
+      app.window.Put(UiText::Threads, pick(10) == 0 ? "x" : pick(2) ? "1000" : "0");
+      const bool idle = app.window.Text(UiText::StartStop) == texts::kStartCaption;
+      const int launched = app.workers.FromUi();
+      OnStartStopClick(app.commands);
+      started += app.workers.FromUi() > launched;
+      figures.refused += idle && app.workers.FromUi() == launched;
+    } else if (command == 1) {
+      OnClearClick(app.commands);
+    } else if (command == 2) {
+      for (std::int32_t row = 0; row < app.table.RowCount(); ++row) app.table.SetSelected(row, pick(4) == 0);
+      OnListMenu(app.commands, kMenuDeleteItem);
+    } else if (command == 3) {
+      OnListMenu(app.commands, kMenuSaveItem);
+      ExpectOneSortedRowPerNumber(SavedNumbers(app), "file saved during the sequence");
+    } else if (command == 4) {
+      OnListMenu(app.commands, kMenuLoadItem);
+    } else if (command == 5) {
+      while (app.window.Text(UiText::StartStop) != texts::kStartCaption) std::this_thread::sleep_for(1ms);
+    } else {
+      app.dialogs.answer = pick(2) == 0;
+      if (!OnFormMessage(app.commands, kCloseMessage)) break;  // the window closes: the sequence ends
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(pick(6)));
+  }
+  watchdog.At(where + ", then waiting for the workers to end");
+  app.workers.WaitForAll();
+  watchdog.At(where + ", then checking");
+  figures.started += started;
+
+  EXPECT_EQ(app.Summaries().size(), static_cast<std::size_t>(started));
+  EXPECT_EQ(app.window.Text(UiText::StartStop), texts::kStartCaption);
+  EXPECT_TRUE(app.state.StopRequested);
+  std::vector<std::string> numbers;
+  for (std::int32_t row = 0; row < app.table.RowCount(); ++row) numbers.push_back(app.table.GetCell(row, 0));
+  ExpectOneSortedRowPerNumber(numbers, "table");
+  ASSERT_TRUE(SaveListOnRequest(app.persistence));
+  EXPECT_EQ(SavedNumbers(app), numbers);
+  EXPECT_FALSE(app.state.ListChanged);
+}
+
+TEST(RaceSoak, UserCommandsDuringThousandWorkerScans) {
+  const char* replay = std::getenv("QUARVO_SOAK_SEED");
+  const std::uint32_t first = replay ? static_cast<std::uint32_t>(std::strtoul(replay, nullptr, 10)) : 1;
+  const std::uint32_t count = replay ? 1 : kSequences;
+  Watchdog watchdog;
+  Figures figures;
+  const auto begin = Steady::now();
+  for (std::uint32_t seed = first; seed < first + count && !HasFatalFailure(); ++seed) {
+    RunSequence(seed, watchdog, figures);
+  }
+  const std::chrono::duration<double> took = Steady::now() - begin;
+  std::printf("soak: %u sequences, %d commands, %d scans started, %d starts refused, %.1f s\n", count,
+              figures.commands, figures.started, figures.refused, took.count());
+}
+
+}  // namespace
+}  // namespace quarvo
