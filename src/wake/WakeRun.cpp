@@ -46,7 +46,9 @@ void WakeWorker(RunContext& context, WakeSocket& socket) {
 
 bool StartWakeRun(RunContext& context, WakeSocket& socket) {
   RunState& state = context.state;
-  if (!state.StopRequested || context.table.SelectedCount() <= 0) return false;
+  // Workers of a stopped scan that are still finishing would take the cleared stop flag as theirs
+  // and scan on: no run starts before they are done.
+  if (!state.StopRequested || state.LiveThreads != 0 || context.table.SelectedCount() <= 0) return false;
   // The run counts as begun from here, before its thread runs: a second "唤醒" or a Start click in
   // between finds the program busy instead of starting a second run beside this one.
   state.StopRequested = false;

@@ -11,7 +11,8 @@
 namespace quarvo {
 
 // Starts a wake run on a new thread and returns at once, but only while no run is active
-// (StopRequested set) and at least one row is selected; true when the thread was started.
+// (StopRequested set and no scan worker left) and at least one row is selected; true when the thread
+// was started.
 bool StartWakeRun(RunContext& context, WakeSocket& socket);
 
 // The body of the wake thread. Walks the live selection: a row selected or deselected below the

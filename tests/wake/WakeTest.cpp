@@ -137,11 +137,13 @@ struct DeferredThreads final : ThreadLauncher {  // holds each thread until the 
 TEST(WakeRun, StartsOnceWhenIdleWithASelectionAndAStopEndsItAfterThePause) {
   const struct {
     bool idle, selected, launches;
-  } refused[] = {{false, true, true}, {true, false, true}, {true, true, false}};
+    std::uint32_t scanWorkers;  // of a stopped scan, still finishing
+  } refused[] = {{false, true, true, 0}, {true, false, true, 0}, {true, true, false, 0}, {true, true, true, 3}};
   for (const auto& c : refused) {
     WakeHarness wake(2, {});
     wake.table.SetSelected(1, c.selected);
     wake.state.StopRequested = c.idle;
+    wake.state.LiveThreads = c.scanWorkers;
     if (!c.launches) wake.threads.RefuseFrom(0);
     EXPECT_FALSE(StartWakeRun(wake.context, wake.socket));
     EXPECT_EQ(wake.state.StopRequested, c.idle);
