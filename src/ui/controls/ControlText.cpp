@@ -15,7 +15,7 @@ namespace quarvo {
 
 namespace {
 
-constexpr DWORD kTextIntervalMs = 100;
+constexpr DWORD kTextIntervalMs = 250;
 constexpr UINT_PTR kTextTimer = 0x7E47;
 
 bool OwnsWindow(HWND window) {
