@@ -15,50 +15,15 @@
 namespace {
 
 CRITICAL_SECTION logLock;
-std::string folder;
-
-std::string FolderOf(HMODULE module) {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(module, path, MAX_PATH);
-  std::string text = path;
-  return text.substr(0, text.find_last_of("\\/") + 1);
-}
+std::string folder;  // with its closing separator
 
 void AppendLine(const char* file, const std::string& line) {
   EnterCriticalSection(&logLock);
   if (FILE* out = std::fopen((folder + file).c_str(), "ab")) {
-    std::fputs((line + "\n").c_str(), out);
+    std::fprintf(out, "%s\n", line.c_str());
     std::fclose(out);
   }
   LeaveCriticalSection(&logLock);
-}
-
-struct Answer {
-  bool found = false;
-  unsigned char mac[6] = {};
-  bool answers = false;
-  unsigned delay = 0;
-};
-
-Answer Lookup(const std::string& address) {
-  Answer answer;
-  FILE* in = std::fopen((folder + "arp-script.txt").c_str(), "rb");
-  if (in == nullptr) return answer;
-  char line[256];
-  while (!answer.found && std::fgets(line, sizeof line, in) != nullptr) {
-    char dotted[64] = {};
-    char mac[64] = {};
-    unsigned delay = 0;
-    if (std::sscanf(line, "%63s %63s %u", dotted, mac, &delay) < 2 || address != dotted) continue;
-    answer.found = true;
-    answer.delay = delay;
-    unsigned b[6];
-    answer.answers =
-        std::sscanf(mac, "%2x-%2x-%2x-%2x-%2x-%2x", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]) == 6;
-    for (int i = 0; i < 6; ++i) answer.mac[i] = static_cast<unsigned char>(answer.answers ? b[i] : 0);
-  }
-  std::fclose(in);
-  return answer;
 }
 
 }  // namespace
@@ -66,7 +31,10 @@ Answer Lookup(const std::string& address) {
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     InitializeCriticalSection(&logLock);
-    folder = FolderOf(instance);
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(instance, path, MAX_PATH);
+    folder = path;
+    folder.erase(folder.find_last_of("\\/") + 1);
     AppendLine("arp-loaded.txt", std::to_string(GetCurrentProcessId()));
   }
   return TRUE;
@@ -75,18 +43,30 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 // The address arrives in network order: its first octet is the lowest byte.
 extern "C" __declspec(dllexport) DWORD WINAPI
     SendARP(ULONG destination, ULONG, PVOID macAddress, PULONG length) {
-  char dotted[16];
+  char dotted[16], line[256], address[64], mac[64];
   std::snprintf(dotted, sizeof dotted, "%lu.%lu.%lu.%lu", destination & 0xFF, (destination >> 8) & 0xFF,
                 (destination >> 16) & 0xFF, destination >> 24);
-  const Answer answer = Lookup(dotted);
-  if (answer.delay > 0) Sleep(answer.delay);
+  unsigned b[6] = {}, delay = 0;
+  bool answers = false;
+  if (FILE* script = std::fopen((folder + "arp-script.txt").c_str(), "rb")) {
+    for (bool found = false; !found && std::fgets(line, sizeof line, script) != nullptr;) {
+      unsigned wait = 0;
+      found =
+          std::sscanf(line, "%63s %63s %u", address, mac, &wait) >= 2 && std::strcmp(address, dotted) == 0;
+      if (!found) continue;
+      delay = wait;
+      answers = std::sscanf(mac, "%2x-%2x-%2x-%2x-%2x-%2x", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]) == 6;
+    }
+    std::fclose(script);
+  }
+  Sleep(delay);
   char reply[24] = "-";
-  if (answer.answers && length != nullptr && *length >= 6) {
-    std::memcpy(macAddress, answer.mac, 6);
+  answers = answers && length != nullptr && *length >= 6;
+  if (answers) {
+    for (int i = 0; i < 6; ++i) static_cast<unsigned char*>(macAddress)[i] = static_cast<unsigned char>(b[i]);
     *length = 6;
-    std::snprintf(reply, sizeof reply, "%02X-%02X-%02X-%02X-%02X-%02X", answer.mac[0], answer.mac[1],
-                  answer.mac[2], answer.mac[3], answer.mac[4], answer.mac[5]);
+    std::snprintf(reply, sizeof reply, "%02X-%02X-%02X-%02X-%02X-%02X", b[0], b[1], b[2], b[3], b[4], b[5]);
   }
   AppendLine("arp-log.txt", std::string(dotted) + " " + reply);
-  return std::strcmp(reply, "-") != 0 ? NO_ERROR : ERROR_BAD_NET_NAME;
+  return answers ? NO_ERROR : ERROR_BAD_NET_NAME;
 }

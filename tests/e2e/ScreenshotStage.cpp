@@ -13,8 +13,6 @@ namespace {
 
 using namespace quarvo::e2e;
 
-constexpr int kMenuLoad = 6;
-
 const char kSavedList[] =
     "02\t192.168.1.2\t00-1E-4F-A3-12-02\r\n"
     "05\t192.168.1.5\t00-1E-4F-A3-12-05\r\n"
@@ -32,8 +30,8 @@ const char kAnswers[] =
     "192.168.1.20 00-25-64-C8-7D-20 60\n"
     "192.168.1.23 F4-8E-38-0C-21-23 200\n";
 
-int Fail(const char* what) {
-  std::fprintf(stderr, "quarvo_screenshot_stage: %s\n", what);
+int Fail(const std::string& what) {
+  std::fprintf(stderr, "quarvo_screenshot_stage: %s\n", what.c_str());
   return 1;
 }
 
@@ -41,35 +39,31 @@ int Fail(const char* what) {
 
 int main(int argc, char** argv) {
   if (argc != 2) return Fail("usage: quarvo_screenshot_stage <folder>");
-  const std::wstring folder = WindowsPath(argv[1]);
-  Sandbox sandbox;
-  sandbox.Write("Quarvo.txt", kSavedList);
-  sandbox.Write("arp-script.txt", kAnswers);
-  ForgetSettings();
-  QuarvoProcess quarvo;
+  const std::filesystem::path folder = WindowsPath(argv[1]);
+  Quarvo quarvo;
+  quarvo.WriteFile(quarvo::texts::kResultsFileName, kSavedList);
+  quarvo.WriteFile("arp-script.txt", kAnswers);
   std::string error;
-  if (!quarvo.Start(sandbox, error)) return Fail(error.c_str());
-  const MainWindows& w = quarvo.Windows();
+  if (!quarvo.Start(error)) return Fail(error);
 
-  quarvo.MenuCommand(kMenuLoad);
-  if (!WaitUntil([&] { return quarvo.RowCount() == 6; }, 10000)) return Fail("the list was not loaded");
-  if (!quarvo.Scan("192.168.1.1", "192.168.1.24", "0", 30000)) return Fail("the scan did not end");
-  if (!WaitUntil([&] { return quarvo.RowCount() == 8; }, 10000)) return Fail("the scan's rows are missing");
+  quarvo.Menu(kMenuLoad);
+  if (!WaitUntil([&] { return quarvo.RowCount() == 6; })) return Fail("the list was not loaded");
+  if (!quarvo.Scan("192.168.1.1", "192.168.1.24", "0")) return Fail("the scan did not end");
+  if (!WaitUntil([&] { return quarvo.RowCount() == 8; })) return Fail("the scan's rows are missing");
   quarvo.SelectRow(1);
   Sleep(500);  // the last repaint
 
   RECT r;
-  GetWindowRect(w.form, &r);
-  FILE* geometry = _wfopen((folder + L"\\geometry.txt").c_str(), L"wb");
-  if (geometry == nullptr) return Fail("cannot write geometry.txt");
-  std::fprintf(geometry, "%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
-  std::fclose(geometry);
-  const std::wstring shot = folder + L"\\shot-taken";
-  WaitUntil([&] { return GetFileAttributesW(shot.c_str()) != INVALID_FILE_ATTRIBUTES; }, 60000);
+  GetWindowRect(quarvo.W().form, &r);
+  if (!(std::ofstream(folder / "geometry.txt")
+        << r.right - r.left << 'x' << r.bottom - r.top << '+' << r.left << '+' << r.top << '\n')) {
+    return Fail("cannot write geometry.txt");
+  }
+  WaitUntil([&] { return std::filesystem::exists(folder / "shot-taken"); }, 60000);
 
-  quarvo.PostMessageTo(w.form, WM_CLOSE);
-  if (HWND prompt = quarvo.WaitForBox(quarvo::texts::kSavePromptCaption)) quarvo.AnswerBox(prompt, IDNO);
+  PostMessageW(quarvo.W().form, WM_CLOSE, 0, 0);
+  quarvo.Answer(quarvo::texts::kSavePromptCaption, IDNO);
   DWORD code = 1;
-  if (!quarvo.WaitForExit(15000, code) || code != 0) return Fail("the program did not end cleanly");
+  if (!quarvo.WaitForExit(code) || code != 0) return Fail("the program did not end cleanly");
   return 0;
 }
