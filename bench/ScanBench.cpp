@@ -32,6 +32,8 @@ class TextsPort final : public WindowPort {
 
 int main(int argc, char** argv) {
   const char* where = argc > 1 ? argv[1] : "native";
+  // The goals are those of the native build; under Wine the figures are shown beside the window's.
+  const bool native = std::string(where) == "native";
   static RunState state;  // detached workers may still be returning after the summary
   static ResultsTable table;
   static TextsPort texts;
@@ -55,7 +57,7 @@ int main(int argc, char** argv) {
   const double floor = ThreadFloor(kAddresses, kWorkers, kLatencyMs);
   Report(where, "silent /16, 1000 workers, 20 ms probe: wall", Figure("%.0f ms", wall).c_str());
   Report(where, "  ideal ceil(N/T) x 20 ms", Figure("%.0f ms", kIdealMs).c_str());
-  Report(where, "  wall / ideal", Figure("%.3f", wall / kIdealMs).c_str(), "<= 1.05",
+  Report(where, "  wall / ideal", Figure("%.3f", wall / kIdealMs).c_str(), native ? "<= 1.05" : "",
          wall / kIdealMs <= 1.05);
   Report(where, "  floor (threads and sleeps alone) / ideal", Figure("%.3f", floor / kIdealMs).c_str());
   Report(where, "  wall / floor", Figure("%.3f", wall / floor).c_str());
@@ -63,7 +65,7 @@ int main(int argc, char** argv) {
   const double mergeMs = timedScan(0, true);
   const double rate = kAddresses / (mergeMs / 1000.0);
   Report(where, "answering /16, 0 ms probe: answers merged into the table", Figure("%.0f /s", rate).c_str(),
-         ">= 200000", rate >= 200000);
+         native ? ">= 200000" : "", rate >= 200000);
   Report(where, "  table sorted, one row per machine number",
          SortedAndComplete(table, kMachineNumbers) ? "yes" : "NO");
   return 0;
