@@ -17,9 +17,9 @@ enum class ScanStart {
 };
 
 // Reads the boxes, rewrites both addresses in canonical dotted form, sets the direction label and
-// has the workers started by a thread of their own; returns at once. A refused start leaves the program idle (StopRequested set,
-// button "开始(&S)"). A threads box that is no integer throws ConversionError, also after the
-// program was returned to idle.
+// has the workers started by a thread of their own; returns at once. A refused start leaves the
+// program idle (StopRequested set, button "开始(&S)"). A threads box that is no integer throws
+// ConversionError, also after the program was returned to idle.
 ScanStart StartScan(RunContext& context);
 
 // The range and worker count of one scan, fixed before its first worker starts.
