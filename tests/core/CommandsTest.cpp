@@ -40,13 +40,20 @@ struct Handlers : testing::ScanHarness {
   }
 };
 
+// A refused start says why, starts nothing and returns to idle: the next click scans. A refused address
+// leaves both boxes as typed and shows no direction; a refused threads count comes after the boxes were
+// rewritten.
 TEST(StartStopButton, StartsOnlyFromTheStartCaptionAndARefusedStartSaysWhy) {
   const struct {
-    const char *start, *end, *threads, *caption, *calls;
+    const char *start, *end, *threads, *caption, *calls, *startShown;
+    bool directionShown;
   } refused[] = {
-      {"255.255.255.255", "10.0.0.1", "0", texts::kStartAddressRefused, ""},
-      {"10.0.0.1", "x", "0", texts::kEndAddressRefused, ""},
-      {"10.0.0.1", "10.0.0.2", "2 ", texts::kThreadsRefused, "error:'2 ' is not a valid integer value;"},
+      {"255.255.255.255", "nope", "0", texts::kStartAddressRefused, "", "255.255.255.255", false},
+      {" 10.1", "nope", "0", texts::kEndAddressRefused, "", " 10.1", false},
+      {"10.1", "10.0.0.2", "2 ", texts::kThreadsRefused, "error:'2 ' is not a valid integer value;",
+       "10.0.0.1", true},
+      {"10.1", "10.0.0.2", "", texts::kThreadsRefused, "error:'' is not a valid integer value;", "10.0.0.1",
+       true},
   };
   for (const auto& c : refused) {
     Handlers app;
@@ -54,10 +61,15 @@ TEST(StartStopButton, StartsOnlyFromTheStartCaptionAndARefusedStartSaysWhy) {
     app.Click(c.start, c.end, c.threads);
     EXPECT_EQ(app.window.Text(UiText::MainCaption), c.caption);
     EXPECT_EQ(app.ui.calls, c.calls);
+    EXPECT_EQ(app.window.Text(UiText::StartIp), c.startShown);
+    EXPECT_EQ(app.window.Text(UiText::EndIp), c.end);
+    EXPECT_EQ(app.window.History(UiText::Direction).empty(), !c.directionShown);
     EXPECT_TRUE(app.state.StopRequested);
-    app.Click("10.0.0.1", "10.0.0.2", "0");  // idle again: the next click scans
+    EXPECT_EQ(app.threads.Launched(), 0);
+    app.Click("10.0.0.1", "10.0.0.2", "  1");  // leading blanks are allowed in the threads box
     EXPECT_EQ(app.window.History(UiText::MainCaption).at(2), texts::kInitialising);
     EXPECT_EQ(app.probe.RequestCount(), 2);
+    EXPECT_EQ(app.threads.Launched(), 1 + 1);
   }
   // A run in progress, or a load's start caption while a stopped scan's workers still finish.
   for (const bool finishing : {false, true}) {

@@ -55,14 +55,5 @@ TEST(Cp936Texts, StoredBytesAreTheCodePage936FormOfTheReadableTexts) {
 }
 #endif
 
-TEST(Cp936Texts, KnownByteForms) {
-  // The ideographic space is A1 A1; the check mark and the cross are A1 CC and A1 C1.
-  EXPECT_EQ(std::string(texts::kSummaryMsIp), " ms\xA1\xA1IP: ");
-  EXPECT_EQ(std::string(texts::kStatusAnswered), "\xA1\xCC");
-  EXPECT_EQ(std::string(texts::kStatusSilent), "\xA1\xC1");
-  EXPECT_EQ(std::string(texts::kRunScan), "\xC9\xA8\xC3\xE8");
-  EXPECT_EQ(std::string(texts::kHelpText).size(), 150u);
-}
-
 }  // namespace
 }  // namespace quarvo

@@ -32,8 +32,7 @@ TEST(RunSummary, ScanCountsAnsweredAndFoundRowsOtherRunsShowTheirCount) {
   h.state.RunStartTick = 0xFFFFFFF0u;  // the tick counter wraps during the run
   h.clock.Set(0x10);
   ShowRunSummary(h.context, texts::kRunScan, 0);
-  EXPECT_EQ(h.window.Text(UiText::MainCaption),
-            SummaryLine(texts::kRunScan, 32, 3, 4, true, 2));
+  EXPECT_EQ(h.window.Text(UiText::MainCaption), SummaryLine(texts::kRunScan, 32, 3, 4, true, 2));
   EXPECT_TRUE(h.state.StopRequested);
   EXPECT_EQ(h.window.Text(UiText::StartStop), texts::kStartCaption);
   EXPECT_EQ(h.state.RunEndTick, 0x10u);

@@ -47,7 +47,6 @@ TEST_F(TableViewTest, IndexesReachTheMachineShownAndTheSelectionFollowsItOnRefre
 
   TableView::Update update = view.Refresh();
   EXPECT_EQ(update.deselect, (Rows{0, 2}));
-  EXPECT_EQ(update.count, 5);
   EXPECT_EQ(update.select, Rows{3});
   view.UserSelected(-1, -1, true);
   EXPECT_EQ(table.SelectedCount(), 5);
