@@ -15,16 +15,12 @@ namespace quarvo {
 namespace {
 
 #ifdef QUARVO_HAVE_ICONV
-std::string ToCp936(const std::string& utf8) {
+std::string ToCp936(std::string in) {
   iconv_t cd = iconv_open("CP936", "UTF-8");
-  EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
-  std::string in = utf8;
   std::string out(in.size() * 2 + 8, '\0');
-  char* inPtr = in.data();
-  char* outPtr = out.data();
-  size_t inLeft = in.size();
-  size_t outLeft = out.size();
-  EXPECT_NE(iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft), static_cast<size_t>(-1)) << utf8;
+  char *inPtr = in.data(), *outPtr = out.data();
+  size_t inLeft = in.size(), outLeft = out.size();
+  EXPECT_NE(iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft), static_cast<size_t>(-1)) << in;
   iconv_close(cd);
   out.resize(out.size() - outLeft);
   return out;
