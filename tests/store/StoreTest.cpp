@@ -78,12 +78,12 @@ TEST(ResultsFile, SaveLoadSaveKeepsTheBytesAndFailuresKeepEverything) {
     EXPECT_EQ(h.ListFile(), saved);
     LoadList(h.persistence);
   }
-  // Each failure shows its message and leaves the file, the table and ListChanged as they were.
+  // Each failure shows its message and leaves the file, the table and ListChanged as they were (the
+  // messages of the other codes are checked by the platform files' tests).
   h.state.ListChanged = true;
-  const int codes[] = {2, 3, 4, 5, 100, 101, 106, 32};
-  const std::string messages[] = {
-      "File not found",          texts::kIoBadFileName, "Too many open files",   "File access denied",
-      "Read beyond end of file", "Disk full",           "Invalid numeric input", "I/O error 32"};
+  const int codes[] = {2, 100, 106, 32};
+  const std::string messages[] = {"File not found", "Read beyond end of file", "Invalid numeric input",
+                                  "I/O error 32"};
   for (std::size_t i = 0; i < std::size(codes); ++i) {
     h.files.failReplace["Quarvo.txt"] = h.files.failRead["Quarvo.txt"] = codes[i];
     EXPECT_FALSE(SaveListOnRequest(h.persistence));

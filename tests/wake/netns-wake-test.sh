@@ -1,42 +1,25 @@
 #!/usr/bin/env bash
 # netns-wake-test.sh <sender> [wine loader]
-#
-# Sends magic packets through the program's real socket code from network namespace A to
-# namespace B over a veth pair of the test's own, and checks what arrives in B: one 102-byte
-# datagram per MAC text, to 255.255.255.255 port 9, with the right payload, and nothing for a MAC
-# text that cannot be read. A's only link is that veth pair, so nothing can leave it.
-#
-# With a Wine loader the sender is a Windows program. Wine makes its sockets in the namespace of
-# the wineserver, not of the program, so the sender runs with a Wine prefix of the test's own,
-# created for this run, whose wineserver is started inside A; before anything is sent the test
-# checks that every process of that prefix lives in A.
-#
-# Exits 77 (skipped) without root rights or network namespaces. The namespaces, the veth pair and
-# the prefix are removed when the script ends, whether it passes or fails.
+# Sends magic packets through the program's real socket code from network namespace A to B over a
+# veth pair of the test's own (A's only link, so nothing leaves it) and checks that B receives one
+# 102-byte datagram per MAC text, to 255.255.255.255 port 9, and nothing for an unreadable MAC text.
+# Wine makes sockets in the wineserver's namespace, so a Windows sender runs with a new prefix whose
+# wineserver is started inside A, checked before anything is sent. Exits 77 without root rights or
+# namespaces; the namespaces, the veth pair and the prefix are removed however the script ends.
 set -u
-sender=$1
-loader=${2:-}
+sender=$1 loader=${2:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
-skip() {
-  echo "skipped: $*"
-  exit 77
-}
+skip() { echo "skipped: $*"; exit 77; }
 [ "$(id -u)" -eq 0 ] || skip "network namespaces need root"
 command -v ip >/dev/null || skip "no ip command"
 command -v python3 >/dev/null || skip "the receiver needs python3"
 
-A=qv$$a
-B=qv$$b
+A=qv$$a B=qv$$b prefix="" capture=""
 work=$(mktemp -d /tmp/quarvo-netns.XXXXXX)
-prefix=""
-capture=""
 
 cleanup() {
-  if [ -n "$capture" ]; then
-    kill "$capture" 2>/dev/null
-    wait "$capture" 2>/dev/null
-  fi
+  [ -n "$capture" ] && kill "$capture" 2>/dev/null && wait "$capture" 2>/dev/null
   if [ -n "$prefix" ]; then
     WINEPREFIX=$prefix ip netns exec "$A" wineserver -k >/dev/null 2>&1 </dev/null
     WINEPREFIX=$prefix ip netns exec "$A" wineserver -w >/dev/null 2>&1 </dev/null
@@ -51,14 +34,10 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
+fail() { echo "FAIL: $*"; exit 1; }
 
 ip netns add "$A" 2>"$work/netns.err" || skip "ip netns add: $(cat "$work/netns.err")"
-ip netns add "$B" || fail "ip netns add $B"
-ip link add "$A" type veth peer name "$B" || fail "ip link add veth"
+ip netns add "$B" && ip link add "$A" type veth peer name "$B" || fail "ip netns add $B, veth"
 ip link set "$A" netns "$A" && ip link set "$B" netns "$B" || fail "moving the veth ends"
 ip -n "$A" addr add 10.77.0.1/24 dev "$A" && ip -n "$B" addr add 10.77.0.2/24 dev "$B" || fail "addresses"
 for ns in "$A" "$B"; do
@@ -88,10 +67,8 @@ if [ -n "$loader" ]; then
     grep -q '^wineserver' "$dir/comm" 2>/dev/null && servers=$((servers + 1))
   done
   [ "$servers" -eq 1 ] || fail "expected one wineserver of the test's prefix in $A, found $servers"
-  send=(ip netns exec "$A" "$loader" "$sender")
-else
-  send=(ip netns exec "$A" "$sender")
 fi
+send=(ip netns exec "$A" ${loader:+"$loader"} "$sender")
 
 ip netns exec "$B" python3 "$here/wake_capture.py" 2 30 >"$work/capture.txt" 2>&1 </dev/null &
 capture=$!
@@ -109,8 +86,7 @@ status=$?
   fail "the sender failed: $(cat "$work/sender.log")"
 
 wait "$capture"
-status=$?
-capture=""
+status=$? capture=""
 
 payload() {  # the magic packet of a MAC text, as lower-case hex
   local mac=${1//[-:]/}
