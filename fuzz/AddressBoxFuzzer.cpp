@@ -5,12 +5,12 @@
 #include "net/Ipv4Text.h"
 #include "text/TextHelpers.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace quarvo;
-  const std::uint32_t address = ParseBerkeleyAddress(TrimText(fuzz::Text(data, size)));
-  if (address == kAddressNone) return 0;
+using namespace quarvo;
+
+QUARVO_FUZZ_TEXT(text) {
+  const std::uint32_t address = ParseBerkeleyAddress(TrimText(text));
+  if (address == kAddressNone) return;
   const std::string dotted = HexToDotted(AddressHex(address));
   fuzz::Check(ParseBerkeleyAddress(dotted) == address, "the dotted form reads back as the same address");
   fuzz::Check(TrimText(dotted) == dotted && InetAddr(dotted) == address, "the platform reads it alike");
-  return 0;
 }

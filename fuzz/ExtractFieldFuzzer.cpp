@@ -8,20 +8,15 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using quarvo::fuzz::Check;
   FuzzedDataProvider input(data, size);
-  const std::string start = input.ConsumeRandomLengthString(8);
-  const std::string end = input.ConsumeRandomLengthString(8);
+  const std::string start = input.ConsumeRandomLengthString(8), end = input.ConsumeRandomLengthString(8);
   const std::string line = input.ConsumeRemainingBytesAsString();
-
-  std::string rest = "old", field = "old";
+  std::string rest = "old", field = "old", shared = line, sharedField;
   quarvo::ExtractField(line, start, end, rest, field);
-  std::string shared = line, sharedField;
   quarvo::ExtractField(shared, start, end, shared, sharedField);
   Check(shared == rest && sharedField == field, "the line may be passed as the rest");
 
-  const std::size_t at = line.find(start);
-  const std::string tail = start.empty()             ? line
-                           : at == std::string::npos ? std::string()
-                                                     : line.substr(at + start.size());
+  const std::size_t at = start.empty() ? 0 : line.find(start);
+  const std::string tail = at == std::string::npos ? std::string() : line.substr(at + start.size());
   if (end.empty()) {
     Check(field == tail && rest.empty(), "no end delimiter: the field is all of the tail");
   } else if (tail.find(end) == std::string::npos) {

@@ -78,15 +78,14 @@ class Quarvo {
     std::ofstream(PathOf(name), std::ios::binary) << bytes;
   }
 
-  // Copies Quarvo.exe and the scripted iphlpapi.dll into the folder and starts the program; fills
-  // `error` and returns false when it does not come up with all its windows, or did not load the
-  // scripted library: nothing may be scanned unless that library answers the requests.
-  bool Start(std::string& error) {
+  // Copies Quarvo.exe and the scripted iphlpapi.dll into the folder and starts the program; what went
+  // wrong (empty when nothing did): it does not come up with all its windows, or did not load the
+  // scripted library; nothing may be scanned unless that library answers the requests.
+  std::string Start() {
     Kill();
     if (!CopyFileW(WindowsPath(QUARVO_EXE_PATH).c_str(), PathOf("Quarvo.exe").c_str(), FALSE) ||
         !CopyFileW(WindowsPath(QUARVO_FAKE_ARP_PATH).c_str(), PathOf("iphlpapi.dll").c_str(), FALSE)) {
-      error = "the program could not be copied into its folder";
-      return false;
+      return "the program could not be copied into its folder";
     }
     // Wine prefers the library beside the program to its built-in one while this key exists. Wine takes
     // this key, not WINEDLLOVERRIDES in the environment given to CreateProcess, for a program that
@@ -108,17 +107,14 @@ class Quarvo {
                          return std::count(all.begin(), all.end(), nullptr) == 0;
                        });
     RegDeleteKeyW(HKEY_CURRENT_USER, key);
-    if (!started) {
-      error = "CreateProcess failed: " + startError;
-    } else if (!shown) {
-      error = "the main window and its controls did not appear";
-    } else if (ReadFile("arp-loaded.txt").find(std::to_string(info_.dwProcessId)) == std::string::npos) {
-      error = "the program did not load the scripted iphlpapi.dll";
-    } else {
-      return true;
-    }
-    Kill();
-    return false;
+    const std::string error =
+        !started ? "CreateProcess failed: " + startError
+        : !shown ? "the main window and its controls did not appear"
+        : ReadFile("arp-loaded.txt").find(std::to_string(info_.dwProcessId)) == std::string::npos
+            ? "the program did not load the scripted iphlpapi.dll"
+            : "";
+    if (!error.empty()) Kill();
+    return error;
   }
   const MainWindows& W() const { return w_; }
 

@@ -14,20 +14,14 @@ namespace {
 using namespace quarvo::e2e;
 
 const char kSavedList[] =
-    "02\t192.168.1.2\t00-1E-4F-A3-12-02\r\n"
-    "05\t192.168.1.5\t00-1E-4F-A3-12-05\r\n"
-    "08\t192.168.1.8\t3C-97-0E-55-0B-08\r\n"
-    "11\t192.168.1.11\t3C-97-0E-55-0B-11\r\n"
-    "14\t192.168.1.14\t00-25-64-C8-7D-14\r\n"
-    "20\t192.168.1.20\t00-25-64-C8-7D-20\r\n";
+    "02\t192.168.1.2\t00-1E-4F-A3-12-02\r\n05\t192.168.1.5\t00-1E-4F-A3-12-05\r\n"
+    "08\t192.168.1.8\t3C-97-0E-55-0B-08\r\n11\t192.168.1.11\t3C-97-0E-55-0B-11\r\n"
+    "14\t192.168.1.14\t00-25-64-C8-7D-14\r\n20\t192.168.1.20\t00-25-64-C8-7D-20\r\n";
 
 const char kAnswers[] =
-    "192.168.1.2 00-1E-4F-A3-12-02 120\n"
-    "192.168.1.5 00-1E-4F-A3-99-05 240\n"
-    "192.168.1.8 3C-97-0E-55-0B-08 90\n"
-    "192.168.1.14 00-25-64-C8-7D-14 150\n"
-    "192.168.1.17 F4-8E-38-0C-21-17 310\n"
-    "192.168.1.20 00-25-64-C8-7D-20 60\n"
+    "192.168.1.2 00-1E-4F-A3-12-02 120\n192.168.1.5 00-1E-4F-A3-99-05 240\n"
+    "192.168.1.8 3C-97-0E-55-0B-08 90\n192.168.1.14 00-25-64-C8-7D-14 150\n"
+    "192.168.1.17 F4-8E-38-0C-21-17 310\n192.168.1.20 00-25-64-C8-7D-20 60\n"
     "192.168.1.23 F4-8E-38-0C-21-23 200\n";
 
 int Fail(const std::string& what) {
@@ -43,8 +37,7 @@ int main(int argc, char** argv) {
   Quarvo quarvo;
   quarvo.WriteFile(quarvo::texts::kResultsFileName, kSavedList);
   quarvo.WriteFile("arp-script.txt", kAnswers);
-  std::string error;
-  if (!quarvo.Start(error)) return Fail(error);
+  if (const std::string error = quarvo.Start(); !error.empty()) return Fail(error);
 
   quarvo.Menu(kMenuLoad);
   if (!WaitUntil([&] { return quarvo.RowCount() == 6; })) return Fail("the list was not loaded");
