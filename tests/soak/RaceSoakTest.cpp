@@ -4,8 +4,8 @@
 // saved file. A failure names its sequence's seed; QUARVO_SOAK_SEED=<seed> replays that one alone.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -21,6 +21,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Steady = std::chrono::steady_clock;
+using U8 = std::uint8_t;
 
 // Under Wine each scan's 1000 threads take seconds to start and end.
 #ifdef _WIN32
@@ -33,71 +34,41 @@ constexpr int kCommandsPerSequence = 12;
 
 // Ends the program, saying where, when one step of a sequence takes over a minute: a hung worker or
 // command would otherwise hold the test until ctest's time-out without a word of where it hung.
-class Watchdog {
- public:
-  Watchdog() : thread_([this] { Watch(); }) {}
-  ~Watchdog() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_ = true;
-    }
-    wake_.notify_one();
-    thread_.join();
+struct Watchdog {
+  ~Watchdog() { done = true, thread.join(); }
+  void At(const std::string& at) {
+    std::lock_guard<std::mutex> lock(mutex);
+    where = at, since = Steady::now();
   }
-  void At(const std::string& where) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    where_ = where;
-    since_ = Steady::now();
-  }
-
- private:
-  void Watch() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (!wake_.wait_for(lock, 1s, [this] { return done_; })) {
-      if (Steady::now() - since_ < 60s) continue;
-      std::fprintf(stderr, "soak: no progress for 60 s at %s\n", where_.c_str());
+  std::mutex mutex;
+  std::string where = "start";
+  Steady::time_point since = Steady::now();
+  std::atomic<bool> done{false};
+  std::thread thread{[this] {  // last: it starts once the fields above exist
+    for (; !done; std::this_thread::sleep_for(100ms)) {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (Steady::now() - since < 60s) continue;
+      std::fprintf(stderr, "soak: no progress for 60 s at %s\n", where.c_str());
       std::fflush(stderr);
       std::abort();
     }
-  }
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool done_ = false;
-  std::string where_ = "start";
-  Steady::time_point since_ = Steady::now();
-  std::thread thread_;  // last: it starts once the fields above exist
+  }};
 };
 
 // The program's own detached threads (small stacks, as shipped), counted so that the test knows
 // when the last has ended; those that the user-interface thread started tell which clicks started
 // a scan (a scan's workers are started by a thread of their own).
-class CountedThreads final : public ThreadLauncher {
- public:
+struct CountedThreads final : ThreadLauncher {
   bool Launch(std::function<void()> body) override {
-    Count(1);
-    if (!SystemThreads().Launch([this, body = std::move(body)] { body(), Count(-1); })) {
-      Count(-1);
-      return false;
-    }
-    if (std::this_thread::get_id() == ui_) ++fromUi_;  // written and read by that thread only
+    ++running;
+    if (!SystemThreads().Launch([this, body = std::move(body)] { body(), --running; }))
+      return --running, false;
+    fromUi += std::this_thread::get_id() == ui;  // written and read by that thread only
     return true;
   }
-  int FromUi() const { return fromUi_; }
-  void WaitForAll() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    ended_.wait(lock, [this] { return running_ == 0; });
-  }
-
- private:
-  void Count(int change) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    running_ += change;
-    if (running_ == 0) ended_.notify_all();
-  }
-  const std::thread::id ui_ = std::this_thread::get_id();
-  std::mutex mutex_;
-  std::condition_variable ended_;
-  int running_ = 0, fromUi_ = 0;
+  const std::thread::id ui = std::this_thread::get_id();
+  std::atomic<int> running{0};
+  int fromUi = 0;
 };
 
 // The window's handlers over the real results-file operations, with files and dialogs in memory.
@@ -114,7 +85,7 @@ struct SoakApp : testing::PersistenceHarness, ListFiles, Shell {
 
 struct Figures {
   int commands = 0, started = 0, refused = 0;
-};
+} figures;
 
 std::string Dotted(int offset) {
   return "10.0." + std::to_string(offset / 256) + "." + std::to_string(offset % 256);
@@ -122,9 +93,8 @@ std::string Dotted(int offset) {
 
 // Each machine number once, in the table's order: every key sorts strictly after the one before.
 void ExpectOneSortedRowPerNumber(const std::vector<std::string>& numbers, const char* where) {
-  for (std::size_t i = 1; i < numbers.size(); ++i) {
+  for (std::size_t i = 1; i < numbers.size(); ++i)
     ASSERT_LT(SortKeyOf(numbers[i - 1]), SortKeyOf(numbers[i])) << where << ", row " << i;
-  }
 }
 
 std::vector<std::string> SavedNumbers(SoakApp& app) {
@@ -133,7 +103,7 @@ std::vector<std::string> SavedNumbers(SoakApp& app) {
   return numbers;
 }
 
-void RunSequence(std::uint32_t seed, Watchdog& watchdog, Figures& figures) {
+void RunSequence(std::uint32_t seed, Watchdog& watchdog) {
   SCOPED_TRACE("sequence seed " + std::to_string(seed));
   std::mt19937 random(seed);
   const auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
@@ -143,12 +113,10 @@ void RunSequence(std::uint32_t seed, Watchdog& watchdog, Figures& figures) {
   app.window.Put(UiText::EndIp, "10.0.3.231");  // from 10.0.0.0: 1000 addresses, 512 machine numbers
   app.probe.SetLatency(static_cast<std::uint32_t>(pick(3)));
   for (int offset = 0; offset < 1000; ++offset) {  // a third answers; some MACs differ from the stored
-    const auto low = static_cast<std::uint8_t>(offset), high = static_cast<std::uint8_t>(offset >> 8);
-    if (pick(3) == 0) {
-      app.probe.Answer(Dotted(offset), {2, 0, 0, static_cast<std::uint8_t>(pick(2)), high, low});
-    } else if (pick(4) == 0) {
+    if (pick(3) == 0)
+      app.probe.Answer(Dotted(offset), {2, 0, 0, U8(pick(2)), U8(offset >> 8), U8(offset)});
+    else if (pick(4) == 0)
       timeoutMs[static_cast<std::size_t>(offset)] = pick(30);
-    }
   }
   app.probe.OnRequest([&timeoutMs](std::uint32_t network) {  // 10.0.c.d is offset c * 256 + d
     std::this_thread::sleep_for(
@@ -156,13 +124,12 @@ void RunSequence(std::uint32_t seed, Watchdog& watchdog, Figures& figures) {
   });
   // A list saved earlier: some of the range, and keys in either letter case that no scan forms.
   std::vector<StoredRow> stored{{"x1", "10.9.9.1", "02-00-00-00-00-01"}, {"Y2", "", ""}};
-  for (int number = 0; number < 256; number += 1 + pick(16)) {
+  for (int number = 0; number < 256; number += 1 + pick(16))
     stored.push_back({FormatMachineNumber(number, 3), Dotted(number), "02-00-00-00-00-00"});
-  }
   app.files.files[texts::kResultsFileName] = FormatResultsFile(stored);
 
   const char* names[] = {"start/stop", "clear", "delete", "save", "load", "wait for idle", "close"};
-  int started = 0;
+  const int startedBefore = figures.started;
   std::string where;
   std::discrete_distribution<int> commandOf({6, 2, 3, 3, 3, 2, 1});  // weights, in the order of names
   for (int step = 0; step < kCommandsPerSequence; ++step) {
@@ -175,10 +142,10 @@ void RunSequence(std::uint32_t seed, Watchdog& watchdog, Figures& figures) {
       app.window.Put(UiText::StartIp, pick(20) == 0 ? "no address" : "10.0.0.0");
       app.window.Put(UiText::Threads, pick(10) == 0 ? "x" : pick(2) ? "1000" : "0");
       const bool idle = app.window.Text(UiText::StartStop) == texts::kStartCaption;
-      const int launched = app.workers.FromUi();
+      const int launched = app.workers.fromUi;
       OnStartStopClick(app.commands);
-      started += app.workers.FromUi() > launched;
-      figures.refused += idle && app.workers.FromUi() == launched;
+      figures.started += app.workers.fromUi > launched;
+      figures.refused += idle && app.workers.fromUi == launched;
     } else if (command == 1) {
       OnClearClick(app.commands);
     } else if (command == 2) {
@@ -198,11 +165,10 @@ void RunSequence(std::uint32_t seed, Watchdog& watchdog, Figures& figures) {
     std::this_thread::sleep_for(std::chrono::milliseconds(pick(6)));
   }
   watchdog.At(where + ", then waiting for the workers to end");
-  app.workers.WaitForAll();
+  while (app.workers.running != 0) std::this_thread::sleep_for(1ms);
   watchdog.At(where + ", then checking");
-  figures.started += started;
 
-  EXPECT_EQ(app.Summaries().size(), static_cast<std::size_t>(started));
+  EXPECT_EQ(app.Summaries().size(), static_cast<std::size_t>(figures.started - startedBefore));
   EXPECT_EQ(app.window.Text(UiText::StartStop), texts::kStartCaption);
   EXPECT_TRUE(app.state.StopRequested);
   std::vector<std::string> numbers;
@@ -218,10 +184,9 @@ TEST(RaceSoak, UserCommandsDuringThousandWorkerScans) {
   const std::uint32_t first = replay ? static_cast<std::uint32_t>(std::strtoul(replay, nullptr, 10)) : 1;
   const std::uint32_t count = replay ? 1 : kSequences;
   Watchdog watchdog;
-  Figures figures;
   const auto begin = Steady::now();
   for (std::uint32_t seed = first; seed < first + count && !HasFatalFailure(); ++seed) {
-    RunSequence(seed, watchdog, figures);
+    RunSequence(seed, watchdog);
   }
   const std::chrono::duration<double> took = Steady::now() - begin;
   std::printf("soak: %u sequences, %d commands, %d scans started, %d starts refused, %.1f s\n", count,

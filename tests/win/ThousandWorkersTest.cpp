@@ -2,8 +2,8 @@
 // until all 1000 are in flight at once: proof that every worker really started and ran side by side.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
-#include <condition_variable>
 
 #include "fakes/ScanFakes.h"
 #include "scan/RunContext.h"
@@ -16,99 +16,48 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class GatheringProbe final : public ArpProbe {
- public:
-  explicit GatheringProbe(int expected) : expected_(expected) {}
-  void Request(std::uint32_t address, MacBytes& mac) override {
-    std::unique_lock<std::mutex> lock(mutex_);
-    ++requests_[address];
-    ++inFlight_;
-    if (inFlight_ > peak_) peak_ = inFlight_;
-    if (inFlight_ == expected_) all_.notify_all();
-    all_.wait_for(lock, 60s, [this] { return peak_ >= expected_; });
-    --inFlight_;
-    mac = {0x02, 0, 0, 0, static_cast<std::uint8_t>(address >> 16), static_cast<std::uint8_t>(address >> 24)};
-  }
-  int Peak() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return peak_;
-  }
-  std::map<std::uint32_t, int> Requests() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return requests_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable all_;
-  std::map<std::uint32_t, int> requests_;
-  int inFlight_ = 0;
-  int peak_ = 0;
-  const int expected_;
-};
-
-class SummaryWatch final : public WindowPort {
- public:
-  std::string GetText(UiText control) override { return inner_.GetText(control); }
-  void SetText(UiText control, const std::string& text) override {
-    inner_.SetText(control, text);
-    if (control == UiText::MainCaption && text.rfind(texts::kRunScan, 0) == 0) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ++summaries_;
-      done_.notify_all();
-    }
-  }
-  bool WaitForSummary() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return done_.wait_for(lock, 120s, [this] { return summaries_ > 0; });
-  }
-  int Summaries() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return summaries_;
-  }
-  testing::FakeWindow inner_;
-
- private:
-  std::mutex mutex_;
-  std::condition_variable done_;
-  int summaries_ = 0;
-};
-
-class CountingLauncher final : public ThreadLauncher {
- public:
-  bool Launch(std::function<void()> body) override {
-    const bool started = SystemThreads().Launch(std::move(body));
-    (started ? started_ : refused_)++;
-    return started;
-  }
-  std::atomic<int> started_{0};
-  std::atomic<int> refused_{0};
-};
+int Summaries(testing::FakeWindow& window) {
+  const auto captions = window.History(UiText::MainCaption);
+  return static_cast<int>(std::count_if(captions.begin(), captions.end(), [](const std::string& text) {
+    return text.rfind(texts::kRunScan, 0) == 0;
+  }));
+}
 
 TEST(ThousandWorkers, EveryWorkerStartsAndEveryAddressIsProbedOnce) {
   // Detached workers may still be returning after the summary: everything they touch lives on.
+  static std::mutex mutex;
+  static std::condition_variable all;
+  static int inFlight = 0, peak = 0;
   auto* state = new RunState;
   auto* table = new ResultsTable;
-  auto* window = new SummaryWatch;
-  auto* probe = new GatheringProbe(1000);
-  auto* launcher = new CountingLauncher;
-  auto* context = new RunContext{*state, *table, *window, SystemClock(), *launcher, *probe};
-
-  window->inner_.Put(UiText::StartIp, "10.0.0.0");
-  window->inner_.Put(UiText::EndIp, "10.0.3.231");  // 1000 addresses
-  window->inner_.Put(UiText::Threads, "1000");
+  auto* window = new testing::FakeWindow;
+  auto* probe = new testing::ScriptedProbe;
+  auto* context = new RunContext{*state, *table, *window, SystemClock(), SystemThreads(), *probe};
+  for (int i = 0; i < 1000; ++i) {
+    const auto c = static_cast<std::uint8_t>(i / 256), d = static_cast<std::uint8_t>(i % 256);
+    probe->Answer("10.0." + std::to_string(c) + "." + std::to_string(d), {0x02, 0, 0, 0, c, d});
+  }
+  probe->OnRequest([](std::uint32_t) {
+    std::unique_lock<std::mutex> lock(mutex);
+    peak = std::max(peak, ++inFlight);
+    all.notify_all();
+    all.wait_for(lock, 60s, [] { return peak >= 1000; });
+    --inFlight;
+  });
+  window->Put(UiText::StartIp, "10.0.0.0");
+  window->Put(UiText::EndIp, "10.0.3.231");  // 1000 addresses
+  window->Put(UiText::Threads, "1000");
   state->StopRequested = false;
   ASSERT_EQ(StartScan(*context), ScanStart::Started);
-  ASSERT_TRUE(window->WaitForSummary());
+  for (int wait = 0; wait < 120000 && Summaries(*window) == 0; wait += 10) std::this_thread::sleep_for(10ms);
+  ASSERT_EQ(Summaries(*window), 1);
 
-  EXPECT_EQ(launcher->started_, 1 + 1000);  // the starter and the workers
-  EXPECT_EQ(launcher->refused_, 0);
-  EXPECT_EQ(probe->Peak(), 1000);
+  EXPECT_EQ(peak, 1000);  // every worker started and waited for the others
   const auto requests = probe->Requests();
   EXPECT_EQ(requests.size(), 1000u);
   for (const auto& entry : requests) EXPECT_EQ(entry.second, 1);
   std::this_thread::sleep_for(200ms);
-  EXPECT_EQ(window->Summaries(), 1);
+  EXPECT_EQ(Summaries(*window), 1);
   EXPECT_EQ(state->LiveThreads, 0u);
   // 1000 answers, but past 255 only the low byte shows, after one dot: 512 distinct machine numbers.
   EXPECT_EQ(table->RowCount(), 512);

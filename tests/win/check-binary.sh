@@ -3,20 +3,17 @@
 # (the C++ runtime is linked in), and a 32-bit program is large-address-aware, so that 1000 worker
 # threads find room in its address space.
 set -euo pipefail
-objdump=$1
-exe=$2
-headers=$("$objdump" -p "$exe")
+headers=$("$1" -p "$2")
+dlls=$(sed -n 's/^\s*DLL Name: //p' <<<"$headers")
 allowed='^(kernel32|user32|gdi32|comctl32|comdlg32|advapi32|shell32|ole32|oleaut32|ws2_32|wsock32|iphlpapi|msvcrt|ntdll|api-ms-win-.*)\.dll$'
 status=0
-while read -r dll; do
-  if ! grep -qiE "$allowed" <<<"$dll"; then
-    echo "imports a DLL that Windows does not ship: $dll"
-    status=1
-  fi
-done < <(sed -n 's/^\s*DLL Name: //p' <<<"$headers")
+for dll in $(grep -viE "$allowed" <<<"$dlls" || true); do
+  echo "imports a DLL that Windows does not ship: $dll"
+  status=1
+done
 if [ "${3:-}" = large-address-aware ] && ! grep -qi "large address aware" <<<"$headers"; then
   echo "not large-address-aware"
   status=1
 fi
-[ $status -eq 0 ] && echo "ok: $(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | tr '\n' ' ')"
+[ $status -eq 0 ] && echo "ok: $(tr '\n' ' ' <<<"$dlls")"
 exit $status
