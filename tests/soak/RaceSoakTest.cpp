@@ -63,7 +63,7 @@ struct CountedThreads final : ThreadLauncher {
     ++running;
     if (!SystemThreads().Launch([this, body = std::move(body)] { body(), --running; }))
       return --running, false;
-    fromUi += std::this_thread::get_id() == ui;  // written and read by that thread only
+    if (std::this_thread::get_id() == ui) ++fromUi;  // written and read by that thread only
     return true;
   }
   const std::thread::id ui = std::this_thread::get_id();
