@@ -12,8 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "model/ResultsTable.h"
 #include "net/ArpProbe.h"
-#include "store/ResultsTable.h"
+#include "platform/System.h"
 #include "sys/ThreadLauncher.h"
 #include "sys/WindowPort.h"
 #include "text/Cp936Texts.h"

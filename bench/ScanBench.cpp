@@ -3,6 +3,7 @@
 #include <map>
 
 #include "BenchParts.h"
+#include "platform/System.h"
 #include "scan/RunContext.h"
 #include "scan/ScanRun.h"
 

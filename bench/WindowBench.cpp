@@ -11,7 +11,8 @@
 #include <thread>
 
 #include "BenchParts.h"
-#include "ui/app/AppPorts.h"
+#include "front/win32/AppPorts.h"
+#include "platform/System.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "FuzzCheck.h"
 #include "net/AddressForms.h"
 #include "net/Ipv4Text.h"
+#include "platform/System.h"
 #include "text/TextHelpers.h"
 
 using namespace quarvo;

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes src/text/Cp936Texts.h: every text the program shows, as code-page-936 bytes.
+"""Writes src/core/text/Cp936Texts.h: every text the program shows, as code-page-936 bytes.
 
 The program keeps its texts as byte strings in code page 936, whatever the compiler's
 source or execution character set. The table below is the one place where they are
@@ -113,7 +113,7 @@ def main() -> None:
         lines.append(f"inline constexpr char {name}[] = {c_literal(text.encode('gbk'))};")
     lines += ["", "}  // namespace quarvo::texts", ""]
     root = pathlib.Path(__file__).resolve().parent.parent
-    (root / "src/text/Cp936Texts.h").write_text("\n".join(lines), encoding="utf-8")
+    (root / "src/core/text/Cp936Texts.h").write_text("\n".join(lines), encoding="utf-8")
 
 
 if __name__ == "__main__":

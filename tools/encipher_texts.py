@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes src/text/EncipheredTexts.h: the About text and the list banner, stored enciphered.
+"""Writes src/core/text/EncipheredTexts.h: the About text and the list banner, stored enciphered.
 
 Each text is taken as code-page-936 bytes, XORed with the 8-byte key (the ninth byte uses the first
 key byte again) and written as upper-case hex digits, two per byte. DecipherText reverses it.
@@ -7,7 +7,7 @@ Run after changing a text or the key:  python3 tools/encipher_texts.py
 """
 import pathlib
 
-KEY = bytes([0x5A, 0xC3, 0x17, 0x8E, 0x2B, 0xF0, 0x64, 0x9D])  # must match src/text/Cipher.cpp
+KEY = bytes([0x5A, 0xC3, 0x17, 0x8E, 0x2B, 0xF0, 0x64, 0x9D])  # must match src/core/text/Cipher.cpp
 
 TEXTS = [
     ("kAboutTextHex", "Quarvo 1.2\u3000局域网IP地址扫描与网络唤醒(Wake-on-LAN)工具!\r\n\r\n"),
@@ -37,7 +37,7 @@ def main() -> None:
         lines[-1] += ";"
     lines += ["", "}  // namespace quarvo::texts", ""]
     root = pathlib.Path(__file__).resolve().parent.parent
-    (root / "src/text/EncipheredTexts.h").write_text("\n".join(lines), encoding="ascii")
+    (root / "src/core/text/EncipheredTexts.h").write_text("\n".join(lines), encoding="ascii")
 
 
 if __name__ == "__main__":

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "net/Ipv4Text.h"
+#include "platform/System.h"
 
 namespace quarvo {
 namespace {

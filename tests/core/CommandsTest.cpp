@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ScanHarness.h"
-#include "ui/commands/Commands.h"
+#include "app/Commands.h"
 
 namespace quarvo {
 namespace {

@@ -3,7 +3,7 @@
 #include <tuple>
 #include <vector>
 
-#include "ui/controls/Geometry.h"
+#include "app/Geometry.h"
 
 namespace quarvo {
 namespace {

@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "store/ResultsTable.h"
+#include "model/ResultsTable.h"
 
 namespace quarvo {
 namespace {

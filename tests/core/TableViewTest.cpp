@@ -4,9 +4,9 @@
 #include <thread>
 #include <vector>
 
-#include "store/ResultsTable.h"
+#include "app/TableView.h"
+#include "model/ResultsTable.h"
 #include "text/TextHelpers.h"
-#include "ui/controls/TableView.h"
 
 namespace quarvo {
 namespace {

@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "front/win32/controls/WideText.h"
 #include "text/Cp936Texts.h"
-#include "ui/controls/WideText.h"
 
 namespace quarvo::e2e {
 

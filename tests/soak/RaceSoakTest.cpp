@@ -11,10 +11,11 @@
 #include <random>
 #include <thread>
 
+#include "app/Commands.h"
 #include "net/AddressForms.h"
+#include "platform/System.h"
 #include "store/ResultsFileFormat.h"
 #include "store/StoreFakes.h"
-#include "ui/commands/Commands.h"
 
 namespace quarvo {
 namespace {

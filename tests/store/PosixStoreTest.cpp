@@ -5,7 +5,8 @@
 #include <cerrno>
 
 #include "StoreFakes.h"
-#include "store/PosixFileCalls.h"
+#include "platform/System.h"
+#include "platform/posix/PosixFileCalls.h"
 
 namespace quarvo {
 namespace {

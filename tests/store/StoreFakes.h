@@ -11,10 +11,10 @@
 #include <iterator>
 #include <map>
 
+#include "app/Persistence.h"
 #include "core/ScanHarness.h"
 #include "store/IniProfile.h"
 #include "store/IoError.h"
-#include "store/Persistence.h"
 
 namespace quarvo::testing {
 

@@ -11,11 +11,11 @@
 #include <thread>
 #include <vector>
 
-#include "store/ResultsTable.h"
+#include "front/win32/controls/ControlObject.h"
+#include "front/win32/controls/ReportList.h"
+#include "front/win32/controls/WideText.h"
+#include "model/ResultsTable.h"
 #include "text/Cp936Texts.h"
-#include "ui/controls/ControlObject.h"
-#include "ui/controls/ReportList.h"
-#include "ui/controls/WideText.h"
 
 namespace quarvo {
 namespace {

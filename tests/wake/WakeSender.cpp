@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "net/MagicPacket.h"
+#include "platform/System.h"
 #include "text/TextHelpers.h"
 
 int main(int argc, char** argv) {

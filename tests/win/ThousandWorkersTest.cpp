@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "fakes/ScanFakes.h"
+#include "platform/System.h"
 #include "scan/RunContext.h"
 #include "scan/RunSummary.h"
 #include "scan/ScanRun.h"

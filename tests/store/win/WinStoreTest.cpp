@@ -4,8 +4,9 @@
 #include <filesystem>
 
 #include "../StoreFakes.h"
-#include "store/win/PrivateProfile.h"
-#include "store/win/WinFileCalls.h"
+#include "platform/System.h"
+#include "platform/win/PrivateProfile.h"
+#include "platform/win/WinFileCalls.h"
 
 namespace quarvo {
 namespace {

@@ -1,0 +1,97 @@
+#include "app/Commands.h"
+
+#include "scan/ScanRun.h"
+#include "text/Cipher.h"
+#include "text/Cp936Texts.h"
+#include "text/EncipheredTexts.h"
+#include "text/TextHelpers.h"
+#include "wake/WakeRun.h"
+
+namespace quarvo {
+
+void OnStartStopClick(CommandContext& context) {
+  RunContext& run = context.run;
+  // A list load ends its run with the start caption even while a stopped scan's last workers still
+  // finish their probes. No new scan starts before they are done: it would clear the stop flag they
+  // obey and share the worker count that tells the last of them to write its summary.
+  if (run.window.GetText(UiText::StartStop) != texts::kStartCaption || run.state.LiveThreads != 0) {
+    run.state.StopRequested = true;
+    return;
+  }
+  run.window.SetText(UiText::MainCaption, texts::kInitialising);
+  run.state.StopRequested = false;
+  // A refused start leaves the program idle; the caption says why nothing was scanned.
+  try {
+    switch (StartScan(run)) {
+      case ScanStart::Started:
+        break;
+      case ScanStart::StartAddressRefused:
+        run.window.SetText(UiText::MainCaption, texts::kStartAddressRefused);
+        break;
+      case ScanStart::EndAddressRefused:
+        run.window.SetText(UiText::MainCaption, texts::kEndAddressRefused);
+        break;
+    }
+  } catch (const ConversionError& error) {
+    run.window.SetText(UiText::MainCaption, texts::kThreadsRefused);
+    context.dialogs.ShowError(error.what());
+  }
+}
+
+void OnClearClick(CommandContext& context) {
+  context.run.table.ClearRows();
+}
+
+void OnListMouse(CommandContext& context, bool rightButton) {
+  if (rightButton) context.shell.ShowListMenuAtCursor();
+}
+
+void OnListMenu(CommandContext& context, int index) {
+  ResultsTable& table = context.run.table;
+  switch (index) {
+    case kMenuAboutItem:
+      ShowAbout(context);
+      break;
+    case kMenuWakeItem:
+      // Starts only while no run is active and a row is selected.
+      StartWakeRun(context.run, context.wakeSocket);
+      break;
+    case kMenuSaveItem:
+      context.files.Save();
+      break;
+    case kMenuLoadItem:
+      context.files.Load();
+      break;
+    case kMenuDeleteItem:
+      while (table.SelectedCount() > 0) {
+        const std::int32_t row = table.FirstSelected();
+        if (row < 0) break;
+        table.DeleteRow(row);
+      }
+      break;
+    case kMenuExitItem:
+      context.shell.PostCloseRequest();
+      break;
+    default:
+      break;  // separators
+  }
+}
+
+bool OnFormMessage(CommandContext& context, unsigned message) {
+  if (message == kCloseMessage) {
+    context.run.state.StopRequested = true;
+    return !context.files.SaveOnClose();
+  }
+  if (message == kHelpMessage) ShowAbout(context);
+  return false;
+}
+
+std::string AboutBoxText() {
+  return DecipherText(texts::kAboutTextHex) + texts::kHelpText;
+}
+
+void ShowAbout(CommandContext& context) {
+  context.dialogs.ShowMessage(AboutBoxText(), texts::kAboutCaption);
+}
+
+}  // namespace quarvo

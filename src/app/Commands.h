@@ -1,0 +1,69 @@
+// The handlers that turn the user's clicks, menu commands and window messages into operations.
+// They run on the user-interface thread and return quickly: scans and wake runs go on in threads.
+#pragma once
+
+#include <string>
+
+#include "net/WakeSocket.h"
+#include "scan/RunContext.h"
+#include "sys/Dialogs.h"
+
+namespace quarvo {
+
+// The results-file commands as the handlers use them.
+class ListFiles {
+ public:
+  virtual ~ListFiles() = default;
+  virtual void Save() = 0;  // menu "保存": settings and results file, no question
+  virtual void Load() = 0;  // menu "载入": the results file into the table
+  // The window is closing: settings, then (perhaps after asking) the results file. False when the
+  // window must stay open because the list the user wanted saved could not be written.
+  virtual bool SaveOnClose() = 0;
+};
+
+// What the handlers need of the window besides texts and message boxes.
+class Shell {
+ public:
+  virtual ~Shell() = default;
+  // Opens the list's popup menu at the mouse pointer; nothing when the pointer cannot be read.
+  virtual void ShowListMenuAtCursor() = 0;
+  // Asks the main window to close, as its close box does.
+  virtual void PostCloseRequest() = 0;
+};
+
+struct CommandContext {
+  RunContext& run;
+  Dialogs& dialogs;
+  ListFiles& files;
+  WakeSocket& wakeSocket;
+  Shell& shell;
+};
+
+// Indexes of the list menu's items (separators between them are counted).
+enum ListMenuItem : int {
+  kMenuAboutItem = 0,
+  kMenuWakeItem = 2,
+  kMenuSaveItem = 4,
+  kMenuLoadItem = 6,
+  kMenuDeleteItem = 8,
+  kMenuExitItem = 10
+};
+
+// Window messages the main window's hook looks at.
+inline constexpr unsigned kCloseMessage = 16;  // WM_CLOSE
+inline constexpr unsigned kHelpMessage = 83;   // WM_HELP, sent for F1
+
+// "开始(&S)" starts a scan; any other caption only asks the running scan or wake run to stop, and so
+// does "开始(&S)" while workers of a stopped scan are still finishing.
+void OnStartStopClick(CommandContext& context);
+void OnClearClick(CommandContext& context);
+// A right click on the list opens its menu at the pointer; a left click does nothing.
+void OnListMouse(CommandContext& context, bool rightButton);
+void OnListMenu(CommandContext& context, int index);
+// The main window's hook. Returns true only to keep the window open after a failed closing save.
+bool OnFormMessage(CommandContext& context, unsigned message);
+// The About box: the deciphered About text and the help text, captioned "关于".
+void ShowAbout(CommandContext& context);
+std::string AboutBoxText();
+
+}  // namespace quarvo

@@ -1,0 +1,42 @@
+#include "net/AddressForms.h"
+
+#include "text/TextHelpers.h"
+
+namespace quarvo {
+
+namespace {
+
+// A hex pair is read as ParseInt("$" + pair), so its errors are the conversion error of ParseInt.
+std::int32_t HexPair(const std::string& hex, std::size_t position) {
+  return ParseInt("$" + hex.substr(position, 2));
+}
+
+}  // namespace
+
+std::string HexToDotted(const std::string& hex) {
+  return DecimalText(HexPair(hex, 6)) + "." + DecimalText(HexPair(hex, 4)) + "." +
+         DecimalText(HexPair(hex, 2)) + "." + DecimalText(HexPair(hex, 0));
+}
+
+std::int32_t SwapHexBytes(const std::string& hex) {
+  return ParseInt("$" + hex.substr(6, 2) + hex.substr(4, 2) + hex.substr(2, 2) + hex.substr(0, 2));
+}
+
+std::int32_t LeadHexByte(const std::string& hex) {
+  return HexPair(hex, 0);
+}
+
+std::string FormatMachineNumber(std::int32_t number, std::uint32_t digits) {
+  std::string body = DecimalText(number <= 255 ? number : number % 256);
+  while (body.size() < digits) body.insert(body.begin(), '0');
+  const std::int32_t high = number / 256;
+  if (high >= 1 && high <= 255) return "." + body;
+  if (high >= 256 && high <= 65536) return ".." + body;
+  return body;
+}
+
+std::string AddressHex(std::uint32_t value) {
+  return HexText(value, 8);
+}
+
+}  // namespace quarvo

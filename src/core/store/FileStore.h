@@ -1,0 +1,25 @@
+// The files the program keeps, behind a seam so that tests can fail any step. Names are CP936 texts:
+// a bare name lies in the current directory. Every failure throws IoError.
+#pragma once
+
+#include <string>
+
+namespace quarvo {
+
+class FileStore {
+ public:
+  virtual ~FileStore() = default;
+  // True when the name is an existing file; false for a folder, a missing file or any failure.
+  virtual bool IsPresent(const std::string& name) = 0;
+  // The whole file, opened for reading while other programs may read it too.
+  virtual std::string ReadAll(const std::string& name) = 0;
+  // Writes the bytes to a new file beside the old one and then puts it in the old one's place, so
+  // a failure at any step leaves the old file as it was. A file that may not be written (read-only,
+  // locked by another program, a folder) fails before anything is written.
+  virtual void Replace(const std::string& name, const std::string& bytes) = 0;
+  // Creates the folder and any missing folders above it; an existing folder is no failure.
+  virtual void CreateFolder(const std::string& name) = 0;
+};
+
+// The platform's files.
+}  // namespace quarvo
