@@ -1,0 +1,49 @@
+// The Linux ARP engines behind the ArpProbe seam, and what the machine's interfaces tell about the
+// IPv4 networks it is attached to.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/ArpProbe.h"
+
+namespace quarvo {
+
+// Raw: ARP requests on an AF_PACKET socket (needs CAP_NET_RAW). Kernel: the kernel resolves the
+// address and the answer is read from its neighbour table (needs no privilege).
+enum class ArpEngineKind { Raw, Kernel };
+
+struct ArpEngineOptions {
+  // How long a silent address holds a worker, in all, retries included.
+  std::uint32_t timeoutMs = 1000;
+  // Raw is tried first unless this says otherwise (tests force one engine).
+  bool allowRaw = true;
+  bool allowKernel = true;
+};
+
+// One IPv4 network attached to an interface that is up (loopback excluded).
+struct AttachedNetwork {
+  std::string interfaceName;
+  int interfaceIndex = 0;
+  std::uint32_t address = 0;  // this machine's address on it, host order
+  int prefixLength = 0;
+};
+
+struct OpenedArpEngine {
+  std::unique_ptr<ArpProbe> probe;  // null when no engine could be opened; `error` then says why
+  ArpEngineKind kind = ArpEngineKind::Raw;
+  std::string error;  // UTF-8, for the terminal and the window
+};
+
+// Opens the engine the process may use: raw when an AF_PACKET socket can be had, else kernel.
+OpenedArpEngine OpenArpEngine(const ArpEngineOptions& options);
+
+// The IPv4 networks of the machine's interfaces that are up, loopback excluded; empty on failure.
+std::vector<AttachedNetwork> AttachedNetworks();
+
+// "raw" or "kernel".
+const char* ArpEngineName(ArpEngineKind kind);
+
+}  // namespace quarvo
