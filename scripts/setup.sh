@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64
-          xvfb xauth fonts-wine fonts-wqy-microhei iproute2 binutils-mingw-w64-i686
+          xvfb xauth fonts-wine fonts-wqy-microhei iproute2 binutils-mingw-w64-i686 python3
           clang libclang-rt-14-dev)
 missing=()
 for package in "${packages[@]}"; do
