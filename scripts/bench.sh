@@ -6,9 +6,9 @@ bash scripts/setup.sh
 figures=$(mktemp)
 trap 'rm -f "$figures"' EXIT
 
-cmake -S . -B build/native >/dev/null
-cmake --build build/native -j"$(nproc)" --target scan_bench >/dev/null
-build/native/bench/scan_bench native >>"$figures"
+cmake -S . -B build/linux >/dev/null
+cmake --build build/linux -j"$(nproc)" --target scan_bench >/dev/null
+build/linux/bench/scan_bench native >>"$figures"
 
 # The shipping program's size is that of the 32-bit build; the benchmarks under Wine run from the
 # 32-bit build where this machine's kernel runs 32-bit code, else from the 64-bit one.
