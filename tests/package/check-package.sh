@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# check-package.sh BUILD SOURCE CMAKE CPACK: installs the built program into a temporary prefix, has
-# cpack write the .deb into a temporary folder, and checks what both hold: the program, the menu entry,
-# the icons, the control fields and the postinst that grants cap_net_raw.
+# check-package.sh BUILD SOURCE CMAKE CPACK: has cpack write the .deb into a temporary folder (cpack
+# brings the build up to date first), installs the build into a temporary prefix, and checks what both
+# hold: the program, the menu entry, the icons, the control fields and the postinst that grants
+# cap_net_raw.
 set -euo pipefail
 build=$1 source=$2 cmake=$3 cpack=$4
 tmp=$(mktemp -d)
@@ -57,10 +58,6 @@ for size in (64, 128):
 PY
 }
 
-# cmake --install into a prefix of one's own.
-"$cmake" --install "$build" --prefix "$tmp/prefix" >/dev/null
-check_tree "$tmp/prefix"
-
 # The .deb.
 "$cpack" -G DEB -B "$tmp/deb" --config "$build/CPackConfig.cmake" >"$tmp/cpack.log" 2>&1 || { cat "$tmp/cpack.log"; exit 1; }
 debs=("$tmp"/deb/*.deb)
@@ -85,6 +82,10 @@ for package in "${needed[@]}"; do
 done
 dpkg -x "$deb" "$tmp/root"
 check_tree "$tmp/root/usr"
+
+# cmake --install into a prefix of one's own.
+"$cmake" --install "$build" --prefix "$tmp/prefix" >/dev/null
+check_tree "$tmp/prefix"
 
 # postinst grants cap_net_raw; when setcap fails, it says how to grant it later and the install goes on.
 dpkg-deb -e "$deb" "$tmp/control"
