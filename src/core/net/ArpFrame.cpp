@@ -15,7 +15,9 @@ void Put32(std::uint8_t* at, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
 }
 
-std::uint16_t Get16(const std::uint8_t* at) { return static_cast<std::uint16_t>(at[0] << 8 | at[1]); }
+std::uint16_t Get16(const std::uint8_t* at) {
+  return static_cast<std::uint16_t>(at[0] << 8 | at[1]);
+}
 
 std::uint32_t Get32(const std::uint8_t* at) {
   return std::uint32_t{at[0]} << 24 | std::uint32_t{at[1]} << 16 | std::uint32_t{at[2]} << 8 | at[3];
@@ -39,7 +41,8 @@ ArpPayload BuildArpRequest(const MacBytes& senderMac, std::uint32_t senderIp, st
 
 std::optional<ArpMessage> ParseArpPayload(const std::uint8_t* bytes, std::size_t size) {
   if (bytes == nullptr || size < kArpPayloadSize) return std::nullopt;
-  if (Get16(bytes) != kHardwareEthernet || Get16(bytes + 2) != kProtocolIpv4 || bytes[4] != 6 || bytes[5] != 4) {
+  if (Get16(bytes) != kHardwareEthernet || Get16(bytes + 2) != kProtocolIpv4 || bytes[4] != 6 ||
+      bytes[5] != 4) {
     return std::nullopt;
   }
   ArpMessage message;

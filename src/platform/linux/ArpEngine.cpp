@@ -87,7 +87,8 @@ Route RouteFor(const std::vector<LinkAddress>& links, std::uint32_t address) {
     const std::uint32_t mask = link.prefixLength >= 32 ? ~0u : ~(~0u >> link.prefixLength);
     if ((address & mask) != (link.address & mask)) continue;
     if (link.prefixLength <= 30 && ((address & ~mask) == 0 || (address & ~mask) == ~mask)) continue;
-    if (route.link == nullptr || link.prefixLength > route.link->prefixLength) route = Route{Route::OnLink, &link};
+    if (route.link == nullptr || link.prefixLength > route.link->prefixLength)
+      route = Route{Route::OnLink, &link};
   }
   return route;
 }
@@ -170,10 +171,16 @@ void SetBuffer(int fd, int forced, int plain) {
 
 }  // namespace
 
-void SetLargeReceiveBuffer(int fd) { SetBuffer(fd, SO_RCVBUFFORCE, SO_RCVBUF); }
-void SetLargeSendBuffer(int fd) { SetBuffer(fd, SO_SNDBUFFORCE, SO_SNDBUF); }
+void SetLargeReceiveBuffer(int fd) {
+  SetBuffer(fd, SO_RCVBUFFORCE, SO_RCVBUF);
+}
+void SetLargeSendBuffer(int fd) {
+  SetBuffer(fd, SO_SNDBUFFORCE, SO_SNDBUF);
+}
 
-std::string ErrorText(int error) { return std::strerror(error); }
+std::string ErrorText(int error) {
+  return std::strerror(error);
+}
 
 }  // namespace arp
 
@@ -219,6 +226,8 @@ std::vector<AttachedNetwork> AttachedNetworks() {
   return networks;
 }
 
-const char* ArpEngineName(ArpEngineKind kind) { return kind == ArpEngineKind::Raw ? "raw" : "kernel"; }
+const char* ArpEngineName(ArpEngineKind kind) {
+  return kind == ArpEngineKind::Raw ? "raw" : "kernel";
+}
 
 }  // namespace quarvo

@@ -21,7 +21,9 @@ constexpr int kDumpWaitMs = 3000;
 constexpr std::uint16_t kKnownStates = NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE | NUD_PERMANENT;
 
 // Netlink messages and their attributes start on 4-byte boundaries.
-constexpr std::size_t Aligned(std::size_t size) { return (size + 3) & ~std::size_t{3}; }
+constexpr std::size_t Aligned(std::size_t size) {
+  return (size + 3) & ~std::size_t{3};
+}
 
 bool LacksRoom(int error) {
   return error == ENOBUFS || error == EAGAIN || error == EINTR || error == EMFILE || error == ENFILE;
@@ -207,8 +209,8 @@ class KernelArpEngine final : public ArpProbe {
     const std::uint64_t key = WaitKey(entry->ndm_ifindex, ntohl(networkOrder));
     MacBytes mac{};
     if (hardware != nullptr) std::memcpy(mac.data(), hardware, mac.size());
-    const bool known = header.nlmsg_type == RTM_NEWNEIGH && (entry->ndm_state & kKnownStates) != 0 &&
-                       mac != MacBytes{};
+    const bool known =
+        header.nlmsg_type == RTM_NEWNEIGH && (entry->ndm_state & kKnownStates) != 0 && mac != MacBytes{};
     std::lock_guard<std::mutex> lock(waiters_.mutex);
     if (known) {
       known_[key] = mac;
@@ -216,14 +218,16 @@ class KernelArpEngine final : public ArpProbe {
       return;
     }
     known_.erase(key);
-    if (header.nlmsg_type == RTM_NEWNEIGH && (entry->ndm_state & NUD_FAILED) != 0) waiters_.Settle(key, nullptr);
+    if (header.nlmsg_type == RTM_NEWNEIGH && (entry->ndm_state & NUD_FAILED) != 0)
+      waiters_.Settle(key, nullptr);
   }
 
   const std::chrono::milliseconds timeout_;
   const std::vector<LinkAddress> links_;
   const int netlink_;
   Waiters waiters_;
-  std::unordered_map<std::uint64_t, MacBytes> known_;  // the table's entries with an address; under waiters_.mutex
+  std::unordered_map<std::uint64_t, MacBytes>
+      known_;  // the table's entries with an address; under waiters_.mutex
   // The receive side's own state (Start, then the receive thread).
   std::uint32_t dumpSequence_ = 0;
   bool dumping_ = false;

@@ -13,7 +13,9 @@
 namespace quarvo::arp {
 namespace {
 
-bool LacksRoom(int error) { return error == ENOBUFS || error == EAGAIN || error == EINTR; }
+bool LacksRoom(int error) {
+  return error == ENOBUFS || error == EAGAIN || error == EINTR;
+}
 
 class RawArpEngine final : public ArpProbe {
  public:
@@ -105,7 +107,8 @@ class RawArpEngine final : public ArpProbe {
                                                       reinterpret_cast<sockaddr*>(&from), &length);
         if (size < 0) {
           if (errno == EINTR) continue;
-          if (errno != EAGAIN && errno != EWOULDBLOCK) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+          if (errno != EAGAIN && errno != EWOULDBLOCK)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
           break;
         }
         if (from.sll_pkttype == PACKET_OUTGOING) continue;  // this machine's own requests
