@@ -17,7 +17,7 @@ enum class ArpEngineKind { Raw, Kernel };
 
 struct ArpEngineOptions {
   // How long a silent address holds a worker, in all, retries included.
-  std::uint32_t timeoutMs = 1000;
+  std::uint32_t timeoutMs = 800;
   // Raw is tried first unless this says otherwise (tests force one engine).
   bool allowRaw = true;
   bool allowKernel = true;

@@ -1,0 +1,233 @@
+#include "platform/linux/ArpEngine.h"
+
+#include <ifaddrs.h>
+#include <linux/if_packet.h>
+#include <net/if.h>
+#include <net/if_arp.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+
+#include "platform/linux/ArpEngineParts.h"
+
+namespace quarvo {
+namespace {
+
+int PrefixLength(std::uint32_t mask) {
+  int length = 0;
+  while (length < 32 && (mask & (0x80000000u >> length)) != 0) ++length;
+  return length;
+}
+
+bool SystemListLinks(std::vector<LinkAddress>& links) {
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return false;
+  struct Hardware {
+    int index = 0;
+    bool ethernet = false;
+    MacBytes mac{};
+  };
+  std::map<std::string, Hardware> hardware;
+  for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+    if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_PACKET) continue;
+    sockaddr_ll link;
+    std::memcpy(&link, entry->ifa_addr, sizeof link);
+    Hardware& found = hardware[entry->ifa_name];
+    found.index = link.sll_ifindex;
+    found.ethernet = link.sll_hatype == ARPHRD_ETHER && link.sll_halen == 6;
+    if (found.ethernet) std::copy(link.sll_addr, link.sll_addr + 6, found.mac.begin());
+  }
+  for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+    if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
+    if ((entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0) continue;
+    LinkAddress link;
+    link.name = entry->ifa_name;
+    const std::string base = link.name.substr(0, link.name.find(':'));  // an address label "eth0:1"
+    sockaddr_in address, mask{};
+    std::memcpy(&address, entry->ifa_addr, sizeof address);
+    if (entry->ifa_netmask != nullptr) std::memcpy(&mask, entry->ifa_netmask, sizeof mask);
+    link.address = ntohl(address.sin_addr.s_addr);
+    link.prefixLength = PrefixLength(ntohl(mask.sin_addr.s_addr));
+    const auto hw = hardware.find(base);
+    if (hw != hardware.end()) {
+      link.index = hw->second.index;
+      link.ethernet = hw->second.ethernet;
+      link.mac = hw->second.mac;
+    } else {
+      link.index = static_cast<int>(if_nametoindex(base.c_str()));
+    }
+    links.push_back(link);
+  }
+  freeifaddrs(list);
+  return true;
+}
+
+}  // namespace
+
+NetCalls& LinuxNetCalls() {
+  static NetCalls calls{::socket, ::bind, ::setsockopt, ::sendto, ::recvfrom, ::close, SystemListLinks};
+  return calls;
+}
+
+namespace arp {
+
+Route RouteFor(const std::vector<LinkAddress>& links, std::uint32_t address) {
+  Route route;
+  for (const LinkAddress& link : links) {
+    if (link.address == address) return Route{Route::Own, &link};
+  }
+  for (const LinkAddress& link : links) {
+    if (!link.ethernet || link.prefixLength <= 0) continue;
+    const std::uint32_t mask = link.prefixLength >= 32 ? ~0u : ~(~0u >> link.prefixLength);
+    if ((address & mask) != (link.address & mask)) continue;
+    if (link.prefixLength <= 30 && ((address & ~mask) == 0 || (address & ~mask) == ~mask)) continue;
+    if (route.link == nullptr || link.prefixLength > route.link->prefixLength)
+      route = Route{Route::OnLink, &link};
+  }
+  return route;
+}
+
+std::string ReadLinks(std::vector<LinkAddress>& links) {
+  links.clear();
+  if (!LinuxNetCalls().listLinks(links)) {
+    return "cannot read the machine's network interfaces: " + ErrorText(errno);
+  }
+  if (std::none_of(links.begin(), links.end(), [](const LinkAddress& link) { return link.ethernet; })) {
+    return "no Ethernet interface that is up has an IPv4 address: there is no network to scan";
+  }
+  return std::string();
+}
+
+void Waiters::Remove(std::uint64_t key, Waiter& waiter) {
+  auto [first, last] = waiting_.equal_range(key);
+  for (auto it = first; it != last; ++it) {
+    if (it->second == &waiter) {
+      waiting_.erase(it);
+      return;
+    }
+  }
+}
+
+void Waiters::Settle(std::uint64_t key, const MacBytes* mac) {
+  auto [first, last] = waiting_.equal_range(key);
+  for (auto it = first; it != last; ++it) {
+    Waiter& waiter = *it->second;
+    if (waiter.done) continue;
+    waiter.done = true;
+    if (mac != nullptr) {
+      waiter.answered = true;
+      waiter.mac = *mac;
+    }
+    waiter.wake.notify_one();
+  }
+}
+
+std::vector<std::uint64_t> Waiters::Keys() const {
+  std::vector<std::uint64_t> keys;
+  for (const auto& entry : waiting_) {
+    if (!entry.second->done) keys.push_back(entry.first);
+  }
+  return keys;
+}
+
+StopSignal::StopSignal() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+StopSignal::~StopSignal() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void StopSignal::Raise() {
+  const std::uint64_t one = 1;
+  (void)!::write(fd_, &one, sizeof one);
+}
+
+bool WaitReadable(int fd, const StopSignal& stop) {
+  for (;;) {
+    pollfd fds[2] = {{fd, POLLIN, 0}, {stop.Fd(), POLLIN, 0}};
+    if (::poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (fds[1].revents != 0) return false;
+    if (fds[0].revents != 0) return true;
+  }
+}
+
+namespace {
+
+constexpr int kBufferBytes = 8 << 20;
+
+void SetBuffer(int fd, int forced, int plain) {
+  const NetCalls& calls = LinuxNetCalls();
+  if (calls.setsockopt(fd, SOL_SOCKET, forced, &kBufferBytes, sizeof kBufferBytes) == 0) return;
+  calls.setsockopt(fd, SOL_SOCKET, plain, &kBufferBytes, sizeof kBufferBytes);
+}
+
+}  // namespace
+
+void SetLargeReceiveBuffer(int fd) {
+  SetBuffer(fd, SO_RCVBUFFORCE, SO_RCVBUF);
+}
+void SetLargeSendBuffer(int fd) {
+  SetBuffer(fd, SO_SNDBUFFORCE, SO_SNDBUF);
+}
+
+std::string ErrorText(int error) {
+  return std::strerror(error);
+}
+
+}  // namespace arp
+
+OpenedArpEngine OpenArpEngine(const ArpEngineOptions& options) {
+  OpenedArpEngine opened;
+  std::vector<LinkAddress> links;
+  opened.error = arp::ReadLinks(links);
+  if (!opened.error.empty()) return opened;
+  std::string rawError, kernelError;
+  if (options.allowRaw) {
+    opened.probe = arp::OpenRawEngine(options, links, rawError);
+    if (opened.probe != nullptr) {
+      opened.kind = ArpEngineKind::Raw;
+      return opened;
+    }
+  }
+  if (options.allowKernel) {
+    opened.probe = arp::OpenKernelEngine(options, links, kernelError);
+    if (opened.probe != nullptr) {
+      opened.kind = ArpEngineKind::Kernel;
+      return opened;
+    }
+  }
+  if (!options.allowRaw && !options.allowKernel) {
+    opened.error = "no ARP engine is allowed";
+  } else if (!options.allowKernel) {
+    opened.error = rawError;
+  } else if (!options.allowRaw) {
+    opened.error = kernelError;
+  } else {
+    opened.error = rawError + "; " + kernelError;
+  }
+  return opened;
+}
+
+std::vector<AttachedNetwork> AttachedNetworks() {
+  std::vector<LinkAddress> links;
+  std::vector<AttachedNetwork> networks;
+  if (!LinuxNetCalls().listLinks(links)) return networks;
+  for (const LinkAddress& link : links) {
+    networks.push_back(AttachedNetwork{link.name, link.index, link.address, link.prefixLength});
+  }
+  return networks;
+}
+
+const char* ArpEngineName(ArpEngineKind kind) {
+  return kind == ArpEngineKind::Raw ? "raw" : "kernel";
+}
+
+}  // namespace quarvo

@@ -1,0 +1,95 @@
+// What the two Linux ARP engines share: the interfaces they ask on, the workers waiting for an
+// answer, and the bounded wait of a send that the kernel refuses for lack of room.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/linux/ArpEngine.h"
+#include "platform/linux/LinuxNetCalls.h"
+
+namespace quarvo::arp {
+
+using Clock = std::chrono::steady_clock;
+
+// How long one address may wait for the kernel to take its request (a full neighbour table or
+// transmit queue) before it counts as silent. Entries of a full table age out in seconds.
+inline constexpr std::chrono::seconds kRoomWait{30};
+
+// Where a request for an address goes.
+struct Route {
+  enum Kind { OffLink, Own, OnLink } kind = OffLink;
+  const LinkAddress* link = nullptr;  // Own: the interface holding the address; OnLink: the one to ask on
+};
+
+// The address's interface: the machine's own address, or the Ethernet interface whose network
+// holds it (the longest prefix). The network and broadcast addresses of a network are no machines.
+Route RouteFor(const std::vector<LinkAddress>& links, std::uint32_t address);
+
+// Reads the interfaces; an empty text, or why they cannot be used.
+std::string ReadLinks(std::vector<LinkAddress>& links);
+
+inline std::uint64_t WaitKey(int interfaceIndex, std::uint32_t address) {
+  return std::uint64_t{static_cast<std::uint32_t>(interfaceIndex)} << 32 | address;
+}
+
+// The workers waiting for an answer, by interface and address. The receive thread settles them.
+class Waiters {
+ public:
+  struct Waiter {
+    bool done = false;
+    bool answered = false;
+    MacBytes mac{};
+    std::condition_variable wake;
+  };
+
+  std::mutex mutex;
+
+  // With `mutex` held.
+  void Add(std::uint64_t key, Waiter& waiter) { waiting_.emplace(key, &waiter); }
+  void Remove(std::uint64_t key, Waiter& waiter);
+  // The first answer for a waiter wins; a null mac settles it as silent. With `mutex` held.
+  void Settle(std::uint64_t key, const MacBytes* mac);
+  std::vector<std::uint64_t> Keys() const;
+
+ private:
+  std::unordered_multimap<std::uint64_t, Waiter*> waiting_;
+};
+
+// An eventfd that ends a receive thread's poll.
+class StopSignal {
+ public:
+  StopSignal();
+  ~StopSignal();
+  StopSignal(const StopSignal&) = delete;
+  StopSignal& operator=(const StopSignal&) = delete;
+  bool Ok() const { return fd_ >= 0; }
+  int Fd() const { return fd_; }
+  void Raise();
+
+ private:
+  int fd_;
+};
+
+// Waits for `fd` to be readable; false when the stop signal is raised.
+bool WaitReadable(int fd, const StopSignal& stop);
+
+// A large receive buffer, so a burst of answers from many workers' requests is not dropped; the
+// forced size when the process may, else the largest the system allows.
+void SetLargeReceiveBuffer(int fd);
+void SetLargeSendBuffer(int fd);
+
+std::string ErrorText(int error);
+
+// The engines; null with `error` set when one cannot be opened.
+std::unique_ptr<ArpProbe> OpenRawEngine(const ArpEngineOptions& options, std::vector<LinkAddress> links,
+                                        std::string& error);
+std::unique_ptr<ArpProbe> OpenKernelEngine(const ArpEngineOptions& options, std::vector<LinkAddress> links,
+                                           std::string& error);
+
+}  // namespace quarvo::arp

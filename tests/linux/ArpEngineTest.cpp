@@ -1,0 +1,410 @@
+// The Linux ARP engines on a fake system-call table: sockets are UNIX datagram pairs whose far end
+// the test writes answers into, so the engines' own poll and receive thread run unchanged.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <linux/if_packet.h>
+#include <linux/neighbour.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "net/ArpFrame.h"
+#include "platform/linux/ArpEngine.h"
+#include "platform/linux/LinuxNetCalls.h"
+
+namespace quarvo {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::uint32_t Ip(int a, int b, int c, int d) {
+  return static_cast<std::uint32_t>(a << 24 | b << 16 | c << 8 | d);
+}
+constexpr MacBytes kOwnMac{0x02, 0, 0, 0, 0, 0x0A};
+constexpr std::uint32_t kOwnIp = Ip(192, 168, 7, 10);
+MacBytes HostMac(std::uint32_t ip, std::uint8_t tag = 0) {
+  return {0x02,
+          tag,
+          0,
+          static_cast<std::uint8_t>(ip >> 16),
+          static_cast<std::uint8_t>(ip >> 8),
+          static_cast<std::uint8_t>(ip)};
+}
+
+// A neighbour message of the kernel: an entry of the table with its state.
+Bytes Neighbour(std::uint16_t type, std::uint32_t ip, std::uint16_t state, const MacBytes* mac,
+                std::uint32_t seq = 0) {
+  Bytes message(NLMSG_SPACE(sizeof(ndmsg)) + RTA_SPACE(4) + (mac ? RTA_SPACE(6) : 0));
+  nlmsghdr header{static_cast<std::uint32_t>(message.size()), type, 0, seq, 0};
+  ndmsg entry{};
+  entry.ndm_family = AF_INET;
+  entry.ndm_ifindex = 2;
+  entry.ndm_state = state;
+  std::memcpy(message.data(), &header, sizeof header);
+  std::memcpy(message.data() + NLMSG_HDRLEN, &entry, sizeof entry);
+  std::size_t at = NLMSG_SPACE(sizeof(ndmsg));
+  auto attribute = [&](std::uint16_t kind, const void* data, std::uint16_t size) {
+    const rtattr head{static_cast<std::uint16_t>(RTA_LENGTH(size)), kind};
+    std::memcpy(&message[at], &head, sizeof head);
+    std::memcpy(&message[at + RTA_LENGTH(0)], data, size);
+    at += RTA_SPACE(size);
+  };
+  const std::uint32_t wire = htonl(ip);
+  attribute(NDA_DST, &wire, 4);
+  if (mac) attribute(NDA_LLADDR, mac->data(), 6);
+  return message;
+}
+
+struct Sent {
+  int domain;
+  int ifindex;       // packet sockets
+  std::uint32_t to;  // the asked address, host order (packet and UDP sockets)
+  Bytes bytes;
+};
+
+// The network the fake calls stand for. Answers go into the far end of the engine's socket.
+struct FakeNet {
+  std::mutex mutex;
+  std::map<int, std::pair<int, int>> sockets;  // the engine's end -> {domain, far end}
+  std::map<int, int> socketErrors;             // domain -> errno of socket()
+  int sendErrors = 0, sendErrno = 0;           // the next sends on packet or UDP sockets fail
+  std::vector<Sent> sent;
+  std::map<std::uint32_t, std::vector<MacBytes>> hosts;  // who answers, with which MACs in turn
+  std::vector<Bytes> table;                              // what a dump of the neighbour table holds
+  bool loseNotifications = false;                        // a send overflows the netlink buffer instead
+  std::mutex receiversMutex;  // apart: the receive thread must not wait for a blocked writer
+  std::set<std::thread::id> receivers;
+  std::atomic<int> domains[4096] = {};  // by descriptor, read without the lock
+  std::vector<LinkAddress> links;
+  int linksErrno = 0;
+
+  void Write(int domain, const Bytes& bytes) {
+    for (auto& [fd, socket] : sockets) {
+      if (socket.first == domain) (void)!::write(socket.second, bytes.data(), bytes.size());
+    }
+  }
+  // An ARP datagram as the fake packet socket delivers it: interface index, packet type, payload.
+  void Arp(int ifindex, std::uint8_t type, std::uint16_t opcode, const MacBytes& mac, std::uint32_t from) {
+    ArpPayload payload = BuildArpRequest(mac, from, kOwnIp);
+    payload[7] = static_cast<std::uint8_t>(opcode);
+    Bytes datagram{static_cast<std::uint8_t>(ifindex), type};
+    datagram.insert(datagram.end(), payload.begin(), payload.end());
+    Write(AF_PACKET, datagram);
+  }
+};
+FakeNet* net = nullptr;
+
+ssize_t FakeSendto(int fd, const void* bytes, size_t size, int, const sockaddr* to, socklen_t) {
+  std::lock_guard<std::mutex> lock(net->mutex);
+  const int domain = net->sockets.at(fd).first;
+  Sent sent{domain, 0, 0,
+            Bytes(static_cast<const std::uint8_t*>(bytes), static_cast<const std::uint8_t*>(bytes) + size)};
+  if (domain == AF_NETLINK) {  // a dump request: the table, then its end
+    nlmsghdr request;
+    std::memcpy(&request, bytes, sizeof request);
+    for (Bytes entry : net->table) {
+      std::memcpy(&entry[offsetof(nlmsghdr, nlmsg_seq)], &request.nlmsg_seq, 4);
+      net->Write(AF_NETLINK, entry);
+    }
+    Bytes done(NLMSG_SPACE(4));
+    const nlmsghdr header{static_cast<std::uint32_t>(done.size()), NLMSG_DONE, 0, request.nlmsg_seq, 0};
+    std::memcpy(done.data(), &header, sizeof header);
+    net->Write(AF_NETLINK, done);
+    return static_cast<ssize_t>(size);
+  }
+  if (net->sendErrors > 0) {
+    --net->sendErrors;
+    errno = net->sendErrno;
+    return -1;
+  }
+  if (domain == AF_PACKET) {
+    sockaddr_ll link;
+    std::memcpy(&link, to, sizeof link);
+    sent.ifindex = link.sll_ifindex;
+    sent.to = ParseArpPayload(sent.bytes.data(), size)->targetIp;
+  } else {
+    sockaddr_in address;
+    std::memcpy(&address, to, sizeof address);
+    sent.to = ntohl(address.sin_addr.s_addr);
+    EXPECT_EQ(ntohs(address.sin_port), 9);
+  }
+  net->sent.push_back(sent);
+  if (net->loseNotifications) net->Write(AF_NETLINK, Bytes{'E'});
+  for (const MacBytes& mac : net->hosts[sent.to]) {
+    if (domain == AF_PACKET) net->Arp(2, PACKET_HOST, kArpReply, mac, sent.to);
+    if (domain == AF_INET && !net->loseNotifications)
+      net->Write(AF_NETLINK, Neighbour(RTM_NEWNEIGH, sent.to, NUD_REACHABLE, &mac));
+  }
+  return static_cast<ssize_t>(size);
+}
+
+ssize_t FakeRecvfrom(int fd, void* buffer, size_t size, int flags, sockaddr* from, socklen_t* length) {
+  const int domain = net->domains[fd];
+  {
+    std::lock_guard<std::mutex> lock(net->receiversMutex);
+    net->receivers.insert(std::this_thread::get_id());
+  }
+  std::uint8_t datagram[70000];
+  const ssize_t got = ::recv(fd, datagram, sizeof datagram, flags);
+  if (got <= 0) return got;
+  std::memset(from, 0, *length);
+  if (domain == AF_NETLINK) {
+    if (got == 1 && datagram[0] == 'E') return errno = ENOBUFS, -1;
+    std::memcpy(buffer, datagram, std::min<size_t>(size, static_cast<size_t>(got)));
+    return got;
+  }
+  sockaddr_ll link{};
+  link.sll_ifindex = datagram[0];
+  link.sll_pkttype = datagram[1];
+  std::memcpy(from, &link, sizeof link);
+  std::memcpy(buffer, datagram + 2, static_cast<size_t>(got - 2));
+  return got - 2;
+}
+
+class ArpEngineTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    net = &fake_;
+    fake_.links = {{"eth0", 2, kOwnIp, 24, true, kOwnMac}, {"tun0", 5, Ip(10, 8, 0, 2), 24, false, {}}};
+    NetCalls& calls = LinuxNetCalls();
+    calls.socket = [](int domain, int, int) {
+      std::lock_guard<std::mutex> lock(net->mutex);
+      if (net->socketErrors.count(domain) != 0) return errno = net->socketErrors[domain], -1;
+      int ends[2];
+      if (::socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, ends) != 0) return -1;
+      net->sockets[ends[0]] = {domain, ends[1]};
+      net->domains[ends[0]] = domain;
+      return ends[0];
+    };
+    calls.bind = [](int, const sockaddr*, socklen_t) { return 0; };
+    calls.setsockopt = [](int, int, int, const void*, socklen_t) { return 0; };
+    calls.sendto = FakeSendto;
+    calls.recvfrom = FakeRecvfrom;
+    calls.close = [](int fd) {
+      std::lock_guard<std::mutex> lock(net->mutex);
+      ::close(net->sockets.at(fd).second);
+      net->sockets.erase(fd);
+      return ::close(fd);
+    };
+    calls.listLinks = [](std::vector<LinkAddress>& links) {
+      links = net->links;
+      return net->linksErrno == 0 || (errno = net->linksErrno, false);
+    };
+  }
+  void TearDown() override {
+    LinuxNetCalls() = system_;
+    EXPECT_TRUE(fake_.sockets.empty()) << "a socket was left open";
+  }
+
+  OpenedArpEngine Open(ArpEngineKind kind, std::uint32_t timeoutMs = 300) {
+    ArpEngineOptions options;
+    options.timeoutMs = timeoutMs;
+    options.allowRaw = kind == ArpEngineKind::Raw;
+    options.allowKernel = kind == ArpEngineKind::Kernel;
+    OpenedArpEngine engine = OpenArpEngine(options);
+    EXPECT_NE(engine.probe, nullptr) << engine.error;
+    return engine;
+  }
+  // The MAC an engine gives for an address, and how long it took.
+  MacBytes Ask(ArpProbe& probe, std::uint32_t ip, Clock::duration* took = nullptr) {
+    MacBytes mac{};
+    const Clock::time_point start = Clock::now();
+    probe.Request(htonl(ip), mac);
+    if (took) *took = Clock::now() - start;
+    return mac;
+  }
+  std::size_t SentCount() {
+    std::lock_guard<std::mutex> lock(fake_.mutex);
+    return fake_.sent.size();
+  }
+
+  const NetCalls system_ = LinuxNetCalls();
+  FakeNet fake_;
+};
+
+const ArpEngineKind kBoth[] = {ArpEngineKind::Raw, ArpEngineKind::Kernel};
+
+TEST_F(ArpEngineTest, OpensTheEngineThatCanBeHadOrSaysWhyNone) {
+  const struct {
+    int packetErrno, netlinkErrno;
+    bool allowKernel, ethernet;
+    int linksErrno;
+    const char* expected;  // engine name, or a piece of the message
+  } cases[] = {
+      {0, 0, true, true, 0, "raw"},
+      {EPERM, 0, true, true, 0, "kernel"},
+      {EPERM, 0, false, true, 0, "Operation not permitted (it needs CAP_NET_RAW"},
+      {EPERM, EACCES, true, true, 0,
+       "raw ARP socket: Operation not permitted (it needs CAP_NET_RAW, for example root); "
+       "cannot open a netlink socket for the neighbour table: Permission denied"},
+      {0, 0, true, true, ENOMEM, "cannot read the machine's network interfaces"},
+      {0, 0, true, false, 0, "no Ethernet interface that is up has an IPv4 address"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.expected);
+    fake_.socketErrors.clear();
+    if (c.packetErrno) fake_.socketErrors[AF_PACKET] = c.packetErrno;
+    if (c.netlinkErrno) fake_.socketErrors[AF_NETLINK] = c.netlinkErrno;
+    fake_.linksErrno = c.linksErrno;
+    fake_.links[0].ethernet = c.ethernet;
+    ArpEngineOptions options;
+    options.allowKernel = c.allowKernel;
+    const OpenedArpEngine engine = OpenArpEngine(options);
+    if (engine.probe) {
+      EXPECT_STREQ(ArpEngineName(engine.kind), c.expected);
+    } else {
+      EXPECT_NE(engine.error.find(c.expected), std::string::npos) << engine.error;
+    }
+  }
+}
+
+TEST_F(ArpEngineTest, OwnOffLinkAndAnsweringAddresses) {
+  for (ArpEngineKind kind : kBoth) {
+    SCOPED_TRACE(ArpEngineName(kind));
+    fake_.sent.clear();
+    fake_.hosts[Ip(192, 168, 7, 20)] = {HostMac(Ip(192, 168, 7, 20))};
+    const OpenedArpEngine engine = Open(kind);
+    // Silent at once, nothing sent: off-link, another network's machine, the network and
+    // broadcast addresses, and a network without ARP.
+    for (std::uint32_t ip : {Ip(172, 16, 0, 9), Ip(192, 168, 7, 0), Ip(192, 168, 7, 255), Ip(10, 8, 0, 7)}) {
+      Clock::duration took;
+      EXPECT_EQ(Ask(*engine.probe, ip, &took), MacBytes{});
+      EXPECT_LT(took, std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(Ask(*engine.probe, kOwnIp), kOwnMac);
+    EXPECT_EQ(SentCount(), 0u);
+    EXPECT_EQ(Ask(*engine.probe, Ip(192, 168, 7, 20)), HostMac(Ip(192, 168, 7, 20)));
+    ASSERT_EQ(SentCount(), 1u);
+    if (kind == ArpEngineKind::Raw) {  // on eth0, from its own address and MAC, to the broadcast MAC
+      EXPECT_EQ(fake_.sent[0].ifindex, 2);
+      const ArpPayload expected = BuildArpRequest(kOwnMac, kOwnIp, Ip(192, 168, 7, 20));
+      EXPECT_EQ(fake_.sent[0].bytes, Bytes(expected.begin(), expected.end()));
+    }
+  }
+}
+
+TEST_F(ArpEngineTest, RawTakesTheFirstReplyOfTheAskedAddressOnItsInterface) {
+  const std::uint32_t asked = Ip(192, 168, 7, 30);
+  const OpenedArpEngine engine = Open(ArpEngineKind::Raw);
+  std::thread answers([&] {
+    while (SentCount() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::lock_guard<std::mutex> lock(fake_.mutex);
+    fake_.Arp(3, PACKET_HOST, kArpReply, HostMac(asked, 1), asked);      // another interface
+    fake_.Arp(2, PACKET_HOST, kArpRequest, HostMac(asked, 2), asked);    // a request, not a reply
+    fake_.Arp(2, PACKET_HOST, kArpReply, HostMac(asked, 3), asked + 1);  // another address
+    fake_.Arp(2, PACKET_OUTGOING, kArpReply, HostMac(asked, 4), asked);  // this machine's own frame
+    fake_.Write(AF_PACKET, Bytes{2, PACKET_HOST, 0, 1, 8, 0});           // cut short
+    fake_.Arp(2, PACKET_HOST, kArpReply, HostMac(asked, 5), asked);
+    fake_.Arp(2, PACKET_HOST, kArpReply, HostMac(asked, 6), asked);
+  });
+  EXPECT_EQ(Ask(*engine.probe, asked), HostMac(asked, 5));
+  answers.join();
+}
+
+TEST_F(ArpEngineTest, RawResendsWithinTheTimeOutOfASilentAddress) {
+  const OpenedArpEngine engine = Open(ArpEngineKind::Raw, 400);
+  Clock::duration took;
+  EXPECT_EQ(Ask(*engine.probe, Ip(192, 168, 7, 40), &took), MacBytes{});
+  EXPECT_EQ(SentCount(), 3u);  // at 0, 100 and 200 ms
+  EXPECT_GE(took, std::chrono::milliseconds(400));
+  EXPECT_LT(took, std::chrono::milliseconds(550));
+}
+
+TEST_F(ArpEngineTest, RefusedSendsAreWaitedOutOrEndTheRequest) {
+  const std::uint32_t host = Ip(192, 168, 7, 50);
+  const struct {
+    ArpEngineKind kind;
+    int sendErrno, sendErrors;
+    bool answered;
+    int atLeastMs, belowMs;
+  } cases[] = {
+      // A full transmit queue or neighbour table (ENOBUFS) is waited out, even past the time-out
+      // of 100 ms, which counts from the send the kernel took.
+      {ArpEngineKind::Raw, ENOBUFS, 3, true, 30, 200},
+      {ArpEngineKind::Kernel, ENOBUFS, 9, true, 300, 1500},
+      {ArpEngineKind::Kernel, EAGAIN, 2, true, 10, 200},
+      // An interface that went down: silent at once.
+      {ArpEngineKind::Raw, ENETDOWN, 1, false, 0, 50},
+      {ArpEngineKind::Kernel, ENETUNREACH, 1, false, 0, 50},
+  };
+  fake_.hosts[host] = {HostMac(host)};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(ArpEngineName(c.kind)) + " " + std::strerror(c.sendErrno));
+    const OpenedArpEngine engine = Open(c.kind, 100);
+    fake_.sendErrno = c.sendErrno;
+    fake_.sendErrors = c.sendErrors;
+    Clock::duration took;
+    EXPECT_EQ(Ask(*engine.probe, host, &took), c.answered ? HostMac(host) : MacBytes{});
+    EXPECT_GE(took, std::chrono::milliseconds(c.atLeastMs));
+    EXPECT_LT(took, std::chrono::milliseconds(c.belowMs));
+  }
+}
+
+TEST_F(ArpEngineTest, KernelCountsKnownEntriesAndEndsAtAFailedOne) {
+  const std::uint32_t stale = Ip(192, 168, 7, 60), failed = Ip(192, 168, 7, 61), dead = Ip(192, 168, 7, 62);
+  const MacBytes staleMac = HostMac(stale), zero{};
+  fake_.table = {Neighbour(RTM_NEWNEIGH, stale, NUD_STALE, &staleMac),
+                 Neighbour(RTM_NEWNEIGH, failed, NUD_FAILED, &zero),
+                 Neighbour(RTM_NEWNEIGH, dead, NUD_REACHABLE, &zero)};  // no hardware address: not known
+  fake_.hosts[failed] = {HostMac(failed)};
+  const OpenedArpEngine engine = Open(ArpEngineKind::Kernel, 2000);
+  EXPECT_EQ(Ask(*engine.probe, stale), staleMac);
+  EXPECT_EQ(SentCount(), 0u);
+  EXPECT_EQ(Ask(*engine.probe, failed), HostMac(failed));  // asked again, and answered now
+  // The kernel gives up on an address: the engine does not wait for its own time-out.
+  std::thread kernel([&] {
+    while (SentCount() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::lock_guard<std::mutex> lock(fake_.mutex);
+    fake_.Write(AF_NETLINK, Neighbour(RTM_NEWNEIGH, dead, NUD_FAILED, nullptr));
+  });
+  Clock::duration took;
+  EXPECT_EQ(Ask(*engine.probe, dead, &took), MacBytes{});
+  EXPECT_LT(took, std::chrono::milliseconds(1000));
+  kernel.join();
+}
+
+TEST_F(ArpEngineTest, KernelReadsTheTableAgainWhenNotificationsAreLost) {
+  const std::uint32_t host = Ip(192, 168, 7, 70);
+  const MacBytes mac = HostMac(host);
+  const OpenedArpEngine engine = Open(ArpEngineKind::Kernel, 1000);
+  fake_.loseNotifications = true;
+  fake_.table = {Neighbour(RTM_NEWNEIGH, host, NUD_REACHABLE, &mac)};
+  EXPECT_EQ(Ask(*engine.probe, host), mac);
+}
+
+TEST_F(ArpEngineTest, ThousandWorkersShareOneReceiveThread) {
+  for (ArpEngineKind kind : kBoth) {
+    SCOPED_TRACE(ArpEngineName(kind));
+    for (int i = 0; i < 1000; ++i) {
+      const std::uint32_t ip = Ip(192, 168, 0, 0) + static_cast<std::uint32_t>(i + 1);
+      fake_.hosts[ip] = {HostMac(ip)};
+    }
+    fake_.links[0].prefixLength = 16;
+    fake_.receivers.clear();
+    const OpenedArpEngine engine = Open(kind, 5000);
+    std::atomic<int> right{0};
+    std::vector<std::thread> workers;
+    for (int i = 0; i < 1000; ++i) {
+      workers.emplace_back([&, i] {
+        const std::uint32_t ip = Ip(192, 168, 0, 0) + static_cast<std::uint32_t>(i + 1);
+        if (Ask(*engine.probe, ip) == HostMac(ip)) ++right;
+      });
+    }
+    for (std::thread& worker : workers) worker.join();
+    EXPECT_EQ(right, 1000);
+    EXPECT_EQ(fake_.receivers.size(), kind == ArpEngineKind::Raw ? 1u : 2u);  // kernel: the opening read, too
+  }
+}
+
+}  // namespace
+}  // namespace quarvo
