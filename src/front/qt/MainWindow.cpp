@@ -5,7 +5,9 @@
 #include <QHeaderView>
 #include <QScreen>
 #include <QShortcut>
+#include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/Commands.h"
 #include "front/qt/ResultsModel.h"
@@ -46,7 +48,6 @@ MainWindow::MainWindow(ResultsModel& model, WindowActions actions) : actions_(st
   QFont font = this->font();
   font.setPixelSize(12);
   setFont(font);
-  resize(kClientWidth, kClientHeight);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(2, 2, 2, 2);
@@ -56,6 +57,10 @@ MainWindow::MainWindow(ResultsModel& model, WindowActions actions) : actions_(st
   BuildListMenu();
   layout->addWidget(rangePanel);
   layout->addWidget(listPanel, 1);
+  // Where this font widened the columns, the window grows to keep all six in view.
+  int columns = style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * resultsTable->frameWidth() + 12;
+  for (int column = 0; column < kColumnCount; ++column) columns += resultsTable->columnWidth(column);
+  resize(std::max(kClientWidth, columns), kClientHeight);
 
   // F1 shows the About box, as the help request does on Windows.
   auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
@@ -122,8 +127,16 @@ void MainWindow::BuildListPanel(ResultsModel& model) {
   columns->setSectionsMovable(true);  // the user may reorder the columns on screen
   columns->setHighlightSections(false);
   columns->setStretchLastSection(false);
-  const int widths[kColumnCount] = {50, 95, 115, 50, 45, 45};
-  for (int column = 0; column < kColumnCount; ++column) resultsTable->setColumnWidth(column, widths[column]);
+  // The Windows widths, widened where this font needs more for the longest address or MAC text.
+  const struct {
+    int width;
+    const char* longest;
+  } widths[kColumnCount] = {{50, ""}, {95, "255.255.255.255"}, {115, "00-00-00-00-00-00"}, {50, ""}, {45, ""},
+                            {45, ""}};
+  for (int column = 0; column < kColumnCount; ++column) {
+    const int needed = resultsTable->fontMetrics().horizontalAdvance(widths[column].longest) + 12;
+    resultsTable->setColumnWidth(column, std::max(widths[column].width, needed));
+  }
   connect(resultsTable, &QWidget::customContextMenuRequested, this, [this] { actions_.listRightClick(); });
 
   auto* layout = new QVBoxLayout(listPanel);
