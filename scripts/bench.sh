@@ -9,6 +9,10 @@ trap 'rm -f "$figures"' EXIT
 cmake -S . -B build/linux >/dev/null
 cmake --build build/linux -j"$(nproc)" --target scan_bench >/dev/null
 build/linux/bench/scan_bench native >>"$figures"
+# The Linux window on a virtual display, when this build has one (Qt 6 found).
+if cmake --build build/linux -j"$(nproc)" --target qt_window_bench >/dev/null 2>&1; then
+  xvfb-run -a -s "-screen 0 1024x768x24" build/linux/bench/qt_window_bench 2>/dev/null | grep -P '\t' >>"$figures" || true
+fi
 
 # The shipping program's size is that of the 32-bit build; the benchmarks under Wine run from the
 # 32-bit build where this machine's kernel runs 32-bit code, else from the 64-bit one.

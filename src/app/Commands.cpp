@@ -46,9 +46,9 @@ void OnListMouse(CommandContext& context, bool rightButton) {
   if (rightButton) context.shell.ShowListMenuAtCursor();
 }
 
-void OnListMenu(CommandContext& context, int index) {
+void OnListMenu(CommandContext& context, ListMenuItem item) {
   ResultsTable& table = context.run.table;
-  switch (index) {
+  switch (item) {
     case kMenuAboutItem:
       ShowAbout(context);
       break;
@@ -72,12 +72,10 @@ void OnListMenu(CommandContext& context, int index) {
     case kMenuExitItem:
       context.shell.PostCloseRequest();
       break;
-    default:
-      break;  // separators
   }
 }
 
-bool OnFormMessage(CommandContext& context, unsigned message) {
+bool OnFormMessage(CommandContext& context, FormMessage message) {
   if (message == kCloseMessage) {
     context.run.state.StopRequested = true;
     return !context.files.SaveOnClose();

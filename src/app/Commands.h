@@ -39,19 +39,19 @@ struct CommandContext {
   Shell& shell;
 };
 
-// Indexes of the list menu's items (separators between them are counted).
+// The list menu's commands. Each front end maps its own menu items (and separators) to these.
 enum ListMenuItem : int {
-  kMenuAboutItem = 0,
-  kMenuWakeItem = 2,
-  kMenuSaveItem = 4,
-  kMenuLoadItem = 6,
-  kMenuDeleteItem = 8,
-  kMenuExitItem = 10
+  kMenuAboutItem,
+  kMenuWakeItem,
+  kMenuSaveItem,
+  kMenuLoadItem,
+  kMenuDeleteItem,
+  kMenuExitItem
 };
 
-// Window messages the main window's hook looks at.
-inline constexpr unsigned kCloseMessage = 16;  // WM_CLOSE
-inline constexpr unsigned kHelpMessage = 83;   // WM_HELP, sent for F1
+// What the main window's hook is told of: a close request (the close box, the window menu, "退出")
+// and a help request (F1).
+enum FormMessage : int { kCloseMessage, kHelpMessage };
 
 // "开始(&S)" starts a scan; any other caption only asks the running scan or wake run to stop, and so
 // does "开始(&S)" while workers of a stopped scan are still finishing.
@@ -59,9 +59,9 @@ void OnStartStopClick(CommandContext& context);
 void OnClearClick(CommandContext& context);
 // A right click on the list opens its menu at the pointer; a left click does nothing.
 void OnListMouse(CommandContext& context, bool rightButton);
-void OnListMenu(CommandContext& context, int index);
+void OnListMenu(CommandContext& context, ListMenuItem item);
 // The main window's hook. Returns true only to keep the window open after a failed closing save.
-bool OnFormMessage(CommandContext& context, unsigned message);
+bool OnFormMessage(CommandContext& context, FormMessage message);
 // The About box: the deciphered About text and the help text, captioned "关于".
 void ShowAbout(CommandContext& context);
 std::string AboutBoxText();

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "app/Commands.h"
-#include "app/Persistence.h"
+#include "app/FileCommands.h"
 #include "front/win32/MainWindow.h"
 #include "sys/WindowPort.h"
 
@@ -19,17 +19,6 @@ class WinShell final : public Shell {
  public:
   void ShowListMenuAtCursor() override;
   void PostCloseRequest() override;
-};
-
-class FileCommands final : public ListFiles {
- public:
-  explicit FileCommands(PersistenceContext& context) : context_(context) {}
-  void Save() override { SaveListOnRequest(context_); }
-  void Load() override { LoadList(context_); }
-  bool SaveOnClose() override { return quarvo::SaveOnClose(context_); }
-
- private:
-  PersistenceContext& context_;
 };
 
 }  // namespace quarvo

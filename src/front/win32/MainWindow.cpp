@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <iterator>
+
 #include "front/win32/controls/ReportList.h"
 #include "text/Cipher.h"
 #include "text/Cp936Texts.h"
@@ -39,7 +41,11 @@ void BuildMainWindow(ResultsTable& table, CommandContext& commands) {
   CenterOnScreen(c.MainForm);
   c.MainForm->MessageHook = [&commands](ControlMessage& message) {
     bool consumed = false;
-    Guarded([&] { consumed = OnFormMessage(commands, message.message); });
+    if (message.message == WM_CLOSE) {
+      Guarded([&] { consumed = OnFormMessage(commands, kCloseMessage); });
+    } else if (message.message == WM_HELP) {
+      Guarded([&] { OnFormMessage(commands, kHelpMessage); });
+    }
     return consumed;
   };
   SetFontHeight(c.MainForm, -12);
@@ -106,15 +112,23 @@ void BuildListPanel(ResultsTable& table, CommandContext& commands) {
 }
 
 void BuildListMenu(CommandContext& commands) {
+  // The items in menu order; a separator has no command.
+  static const struct {
+    const char* text;
+    int command;
+  } items[] = {{texts::kMenuAbout, kMenuAboutItem},   {texts::kMenuSeparator, -1},
+               {texts::kMenuWake, kMenuWakeItem},     {texts::kMenuSeparator, -1},
+               {texts::kMenuSave, kMenuSaveItem},     {texts::kMenuSeparator, -1},
+               {texts::kMenuLoad, kMenuLoadItem},     {texts::kMenuSeparator, -1},
+               {texts::kMenuDelete, kMenuDeleteItem}, {texts::kMenuSeparator, -1},
+               {texts::kMenuExit, kMenuExitItem}};
   MainControls& c = Controls();
-  c.ListMenu = CreateContextMenu(
-      c.ResultsTable, [&commands](MenuObject*, int index) { Guarded([&] { OnListMenu(commands, index); }); });
-  const char* items[] = {texts::kMenuAbout,  texts::kMenuSeparator, texts::kMenuWake, texts::kMenuSeparator,
-                         texts::kMenuSave,   texts::kMenuSeparator, texts::kMenuLoad, texts::kMenuSeparator,
-                         texts::kMenuDelete, texts::kMenuSeparator, texts::kMenuExit};
-  for (int index = 0; index < 11; ++index) {
-    AddMenuItem(c.ListMenu, -1, items[index], index % 2 == 1 ? kMenuSeparator : 0);
-  }
+  c.ListMenu = CreateContextMenu(c.ResultsTable, [&commands](MenuObject*, int index) {
+    if (index < 0 || index >= static_cast<int>(std::size(items)) || items[index].command < 0) return;
+    Guarded([&] { OnListMenu(commands, static_cast<ListMenuItem>(items[index].command)); });
+  });
+  for (const auto& item : items)
+    AddMenuItem(c.ListMenu, -1, item.text, item.command < 0 ? kMenuSeparator : 0);
 }
 
 }  // namespace quarvo

@@ -1,0 +1,18 @@
+// Texts that only the Linux window shows, in UTF-8.
+#pragma once
+
+namespace quarvo::linuxtexts {
+
+// After the status line in the title bar, once the ARP engine is open.
+inline constexpr char kRawEngineNote[] = "  [ARP: raw]";
+inline constexpr char kKernelEngineNote[] = "  [ARP: kernel]";
+// The raw engine needs the privilege to send ARP frames itself; the kernel engine scans meanwhile.
+inline constexpr char kKernelEngineHint[] =
+    "没有发送原始ARP请求的权限，改用内核ARP引擎扫描。\n"
+    "若要使用原始ARP引擎，请授予本程序权限：\n\n"
+    "sudo setcap cap_net_raw+ep ";
+// No engine could be opened: nothing can be scanned, the lists still work.
+inline constexpr char kNoEngine[] = "无法打开ARP引擎，不能扫描：\n";
+inline constexpr char kListsStillWork[] = "\n\n列表的载入、保存、删除和唤醒仍可使用。";
+
+}  // namespace quarvo::linuxtexts

@@ -1,0 +1,100 @@
+#include "front/qt/QtProgram.h"
+
+#include <QMessageBox>
+#include <cstdlib>
+
+#include "front/qt/LinuxTexts.h"
+#include "platform/posix/Cp936Utf8.h"
+#include "store/ProfileStore.h"
+#include "text/Cp936Texts.h"
+
+namespace quarvo {
+
+QtProgram::QtProgram(WindowSeams seams)
+    : seams_(std::move(seams)),
+      batcher_([this] {
+        port_.CatchUp();
+        model_.CatchUp();
+      }),
+      run_{state, table, port_, seams_.clock, seams_.threads, probe_},
+      boxes_([this] { return static_cast<QWidget*>(window_.get()); }),
+      dialogs_(seams_.dialogs != nullptr ? *seams_.dialogs : boxes_),
+      persistence_{run_, dialogs_, seams_.files, seams_.profile},
+      shell_([this] { return window_.get(); }),
+      commands_{run_, dialogs_, files_, seams_.wakeSocket, shell_} {
+  WindowActions actions;
+  actions.startStop = [this] { Guarded([this] { OnStartStop(); }); };
+  actions.clear = [this] { Guarded([this] { OnClearClick(commands_); }); };
+  actions.listRightClick = [this] { Guarded([this] { OnListMouse(commands_, true); }); };
+  actions.menu = [this](int command) {
+    Guarded([this, command] { OnListMenu(commands_, static_cast<ListMenuItem>(command)); });
+  };
+  actions.help = [this] { Guarded([this] { OnFormMessage(commands_, kHelpMessage); }); };
+  actions.mayClose = [this] {
+    bool keepOpen = false;
+    Guarded([&] { keepOpen = OnFormMessage(commands_, kCloseMessage); });
+    return !keepOpen;
+  };
+  window_ = std::make_unique<MainWindow>(model_, std::move(actions));
+  port_.Attach(window_.get());
+  window_->CenterOnScreen();
+
+  LoadSettings(persistence_);
+  // A first start: the boxes get this machine's own network instead of the Windows defaults.
+  const bool hasStart = ProfileHasKey(seams_.profile, texts::kSettingsSection, texts::kSettingsStartKey);
+  const bool hasEnd = ProfileHasKey(seams_.profile, texts::kSettingsSection, texts::kSettingsEndKey);
+  if (!hasStart || !hasEnd) {
+    if (const std::optional<AddressRange> own = seams_.ownRange ? seams_.ownRange() : std::nullopt) {
+      if (!hasStart) port_.SetText(UiText::StartIp, own->first);
+      if (!hasEnd) port_.SetText(UiText::EndIp, own->last);
+    }
+  }
+}
+
+void QtProgram::Show() {
+  window_->show();
+}
+
+void QtProgram::Close() {
+  batcher_.Close();
+  table.SetListener(nullptr);
+  window_.reset();
+}
+
+void QtProgram::OnStartStop() {
+  // A click that starts a scan needs an engine first; one that stops a run does not.
+  const bool starts = port_.GetText(UiText::StartStop) == texts::kStartCaption && state.LiveThreads == 0;
+  if (starts && !OpenEngine()) return;
+  OnStartStopClick(commands_);
+}
+
+bool QtProgram::OpenEngine() {
+  if (probe_.Open()) return true;
+  OpenedArpEngine opened = seams_.openEngine();
+  if (!opened.probe) {
+    dialogs_.ShowError(
+        Utf8ToCp936(std::string(linuxtexts::kNoEngine) + opened.error + linuxtexts::kListsStillWork));
+    return false;
+  }
+  probe_.Set(std::move(opened.probe));
+  const bool raw = opened.kind == ArpEngineKind::Raw;
+  port_.SetTitleNote(raw ? linuxtexts::kRawEngineNote : linuxtexts::kKernelEngineNote);
+  if (!raw) {
+    dialogs_.ShowMessage(Utf8ToCp936(linuxtexts::kKernelEngineHint + seams_.programPath), texts::kAppCaption);
+  }
+  return true;
+}
+
+// An error that nothing else caught ends the program with an error box, as on Windows.
+template <class F>
+void QtProgram::Guarded(F&& handler) {
+  try {
+    handler();
+  } catch (const std::exception& error) {
+    QMessageBox::critical(window_.get(), QString::fromStdString(texts::kAppCaption),
+                          QString::fromStdString(Cp936ToUtf8(error.what())));
+    std::_Exit(1);  // workers may still run: no clean-up that they could trip over
+  }
+}
+
+}  // namespace quarvo

@@ -1,0 +1,88 @@
+// The Linux window's program: the shared state and table, the seams served by the Qt window, the
+// handlers bound to its controls, and the ARP engine, opened when the first scan starts.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "app/Commands.h"
+#include "app/FileCommands.h"
+#include "app/Persistence.h"
+#include "front/qt/LocalRange.h"
+#include "front/qt/MainWindow.h"
+#include "front/qt/QtPorts.h"
+#include "front/qt/ResultsModel.h"
+#include "front/qt/UiBatcher.h"
+#include "platform/linux/ArpEngine.h"
+
+namespace quarvo {
+
+// What the window works with; tests and benchmarks put in fakes.
+struct WindowSeams {
+  Clock& clock;
+  ThreadLauncher& threads;
+  FileStore& files;
+  ProfileStore& profile;
+  WakeSocket& wakeSocket;
+  std::function<OpenedArpEngine()> openEngine;
+  std::function<std::optional<AddressRange>()> ownRange;
+  Dialogs* dialogs = nullptr;  // null: message boxes
+  std::string programPath;     // named in the hint about the raw engine's privilege
+};
+
+// Passes requests on to the engine, once one is open; the engine is set on the user-interface
+// thread before the first scan's workers start and never replaced.
+class EngineProbe final : public ArpProbe {
+ public:
+  void Request(std::uint32_t networkOrderAddress, MacBytes& mac) override {
+    if (engine_) engine_->Request(networkOrderAddress, mac);
+  }
+  bool Open() const { return engine_ != nullptr; }
+  void Set(std::unique_ptr<ArpProbe> engine) { engine_ = std::move(engine); }
+
+ private:
+  std::unique_ptr<ArpProbe> engine_;
+};
+
+class QtProgram {
+ public:
+  // Builds the window, hidden, and fills the boxes from the settings, or on a first start with this
+  // machine's network. Needs the QApplication.
+  explicit QtProgram(WindowSeams seams);
+  QtProgram(const QtProgram&) = delete;
+  QtProgram& operator=(const QtProgram&) = delete;
+
+  void Show();
+  // After the event loop: the window goes, and workers still finishing reach no window.
+  void Close();
+
+  MainWindow* Window() { return window_.get(); }
+  ResultsModel& Model() { return model_; }
+  UiBatcher& Batcher() { return batcher_; }
+  RunState state;
+  ResultsTable table;
+  CommandContext& Commands() { return commands_; }
+
+ private:
+  void OnStartStop();
+  bool OpenEngine();
+  template <class F>
+  void Guarded(F&& handler);
+
+  WindowSeams seams_;
+  EngineProbe probe_;
+  UiBatcher batcher_;
+  QtWindowPort port_{batcher_};
+  ResultsModel model_{table, batcher_};
+  RunContext run_;
+  QtDialogs boxes_;
+  Dialogs& dialogs_;
+  PersistenceContext persistence_;
+  FileCommands files_{persistence_};
+  QtShell shell_;
+  CommandContext commands_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+}  // namespace quarvo

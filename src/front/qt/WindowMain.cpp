@@ -1,0 +1,37 @@
+#include "front/qt/WindowMain.h"
+
+#include <QApplication>
+
+#include "front/qt/QtProgram.h"
+#include "platform/System.h"
+
+namespace quarvo {
+
+namespace {
+
+OpenedArpEngine OpenEngine() {
+#ifdef QUARVO_WITH_ARP_ENGINE
+  return OpenArpEngine(ArpEngineOptions());
+#else
+  OpenedArpEngine none;
+  none.error = "this build has no ARP engine";
+  return none;
+#endif
+}
+
+}  // namespace
+
+int RunWindow(int argc, char** argv) {
+  QApplication application(argc, argv);
+  // Never freed: worker threads still finishing when the window closes keep using the table and
+  // the state until the process ends.
+  auto* program = new QtProgram(WindowSeams{SystemClock(), SystemThreads(), SystemFiles(), SystemProfile(),
+                                            SystemWakeSocket(), OpenEngine, OwnNetworkRange, nullptr,
+                                            QCoreApplication::applicationFilePath().toStdString()});
+  program->Show();
+  const int code = QApplication::exec();
+  program->Close();
+  return code;
+}
+
+}  // namespace quarvo
