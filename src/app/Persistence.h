@@ -1,7 +1,7 @@
 // Saving and loading what outlives a session: the range in the settings file, and the table in the
-// results file ("Quarvo.txt" of the current directory unless the front end names another). Everything here
-// runs on the user-interface thread; a file that cannot be read or written is reported in an error box and
-// the program goes on.
+// results file ("Quarvo.txt" of the current directory unless the front end names another). Everything
+// here runs on the user-interface thread; a file that cannot be read or written is reported in an error
+// box and the program goes on.
 #pragma once
 
 #include <string>
