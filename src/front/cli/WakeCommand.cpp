@@ -24,8 +24,9 @@ struct WakeFailure {
 };
 
 struct Target {
-  std::string ip;   // from the list's row; empty for a MAC given as such
-  std::string mac;  // as the row or the argument holds it
+  std::string ip;     // from the list's row; empty for a MAC given as such
+  std::string mac;    // as the row (code page 936) or the argument holds it
+  std::string shown;  // the MAC for the terminal, in UTF-8
 };
 
 bool IsMacText(const std::string& text) {
@@ -119,14 +120,15 @@ std::vector<Target> ResolveTargets(const WakeArguments& arguments, CliEnvironmen
   for (const std::string& word : arguments.targets) {
     const std::int32_t row = list ? ListRow(list->table, word) : -1;
     if (row >= 0) {
-      Target target{list->table.GetCell(row, ColIp), list->table.GetCell(row, ColMac)};
+      Target target{list->table.GetCell(row, ColIp), list->table.GetCell(row, ColMac), ""};
+      target.shown = Cp936ToUtf8(target.mac);
       if (!IsMacText(target.mac)) {
         throw WakeFailure{kExitFailed, "the row of '" + word + "' in '" + *arguments.listFile +
                                            "' holds no MAC address: '" + Cp936ToUtf8(target.mac) + "'"};
       }
       targets.push_back(target);
     } else if (IsMacText(word)) {
-      targets.push_back({"", word});
+      targets.push_back({"", word, word});
     } else {
       throw WakeFailure{kExitBadArguments,
                         "'" + word + "' is not a MAC address" +
@@ -165,13 +167,13 @@ int RunWakeCommand(const WakeArguments& arguments, CliEnvironment& env) {
     const std::string summary =
         Cp936ToUtf8(s.WaitForEnd(texts::kRunWake, env.interrupted, nullptr, interrupted));
     if (!socket.Failure().empty()) {
-      throw WakeFailure{kExitFailed, "no magic packet for " + targets[socket.Sent()].mac + ": " +
+      throw WakeFailure{kExitFailed, "no magic packet for " + targets[socket.Sent()].shown + ": " +
                                          socket.Failure() + " (" + std::to_string(socket.Sent()) + " of " +
                                          std::to_string(targets.size()) + " sent)"};
     }
     std::string output;
     for (std::size_t i = 0; i < socket.Sent(); ++i) {
-      output += targets[i].mac + (targets[i].ip.empty() ? "" : "  " + Cp936ToUtf8(targets[i].ip)) + "\n";
+      output += targets[i].shown + (targets[i].ip.empty() ? "" : "  " + Cp936ToUtf8(targets[i].ip)) + "\n";
     }
     env.out << output << summary << "\n" << std::flush;
     return interrupted ? kExitInterrupted : kExitDone;
