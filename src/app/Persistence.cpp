@@ -32,7 +32,7 @@ void WriteList(PersistenceContext& context) {
     rows = StoredRows(current);
     version = current.Version();
   });
-  context.files.Replace(texts::kResultsFileName, FormatResultsFile(rows));
+  context.files.Replace(context.listFile, FormatResultsFile(rows));
   // A scan's worker may have changed the table while the file was written. ListChanged is cleared
   // only when the file still holds what the table does (a status may have changed meanwhile).
   table.Transact([&](ResultsTable::Rows& current) {
@@ -82,12 +82,12 @@ void SaveSettings(PersistenceContext& context) {
 }
 
 void LoadList(PersistenceContext& context) {
-  if (!context.files.IsPresent(texts::kResultsFileName)) return;
+  if (!context.files.IsPresent(context.listFile)) return;
   RunContext& run = context.run;
   run.state.RunStartTick = run.clock.TickCount();
   std::vector<StoredRow> stored;
   try {
-    stored = ParseResultsFile(context.files.ReadAll(texts::kResultsFileName));
+    stored = ParseResultsFile(context.files.ReadAll(context.listFile));
   } catch (const IoError& error) {
     context.dialogs.ShowError(error.what());
     return;

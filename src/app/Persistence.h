@@ -1,12 +1,16 @@
 // Saving and loading what outlives a session: the range in the settings file, and the table in the
-// results file "Quarvo.txt" of the current directory. Everything here runs on the user-interface
-// thread; a file that cannot be read or written is reported in an error box and the program goes on.
+// results file ("Quarvo.txt" of the current directory unless the front end names another). Everything
+// here runs on the user-interface thread; a file that cannot be read or written is reported in an error
+// box and the program goes on.
 #pragma once
+
+#include <string>
 
 #include "scan/RunContext.h"
 #include "store/FileStore.h"
 #include "store/ProfileStore.h"
 #include "sys/Dialogs.h"
+#include "text/Cp936Texts.h"
 
 namespace quarvo {
 
@@ -15,6 +19,8 @@ struct PersistenceContext {
   Dialogs& dialogs;
   FileStore& files;
   ProfileStore& profile;
+  // The results file; the window keeps "Quarvo.txt", the command line takes the name it is given.
+  std::string listFile = texts::kResultsFileName;
 };
 
 // Start-up: fills the two address boxes from the settings file, or with the default range.

@@ -1,0 +1,32 @@
+// What the command line takes from the system, so that tests can run it with scripted parts.
+#pragma once
+
+#include <functional>
+#include <ostream>
+#include <vector>
+
+#include "net/WakeSocket.h"
+#include "platform/linux/ArpEngine.h"
+#include "store/FileStore.h"
+#include "sys/Clock.h"
+#include "sys/ThreadLauncher.h"
+
+namespace quarvo {
+
+struct CliEnvironment {
+  std::function<OpenedArpEngine(const ArpEngineOptions&)> openArpEngine;
+  std::function<std::vector<AttachedNetwork>()> attachedNetworks;
+  std::function<const char*(ArpEngineKind)> engineName;
+  // The parts below must outlive every thread a run starts: threads that nothing joins may still
+  // be returning from their last call when the command has ended.
+  WakeSocket& wakeSocket;
+  FileStore& files;
+  Clock& clock;
+  ThreadLauncher& threads;
+  std::ostream& out;
+  std::ostream& err;
+  bool errIsTerminal = false;         // a live progress line goes to standard error only then
+  std::function<bool()> interrupted;  // true once Ctrl-C was pressed
+};
+
+}  // namespace quarvo

@@ -1,0 +1,60 @@
+#include "front/cli/CommandLine.h"
+
+#include "front/cli/Arguments.h"
+#include "front/cli/ScanCommand.h"
+#include "front/cli/WakeCommand.h"
+
+namespace quarvo {
+
+namespace {
+
+constexpr char kUsage[] =
+    "Usage:\n"
+    "  quarvo scan FIRST LAST [--threads N] [--list FILE] [--save] [--tsv] [--timeout MS]\n"
+    "  quarvo scan --localnet [--threads N] [--list FILE] [--save] [--tsv] [--timeout MS]\n"
+    "  quarvo wake [--pause MS] [--list FILE] TARGET...\n"
+    "  quarvo --help | --version\n"
+    "  quarvo                     (no arguments: the window)\n"
+    "\n"
+    "scan asks every address from FIRST to LAST for its MAC address with one ARP request each and\n"
+    "prints the machines that answer: machine number, IP address, MAC address, worker, change\n"
+    "(New, Yes, No) and status (answered or not), then the summary line.\n"
+    "  --localnet     the IPv4 networks of this machine's interfaces, each at most a /16, in turn\n"
+    "  --threads N    workers, as the window's threads box: 0 means one per address; more than\n"
+    "                 1000 gives 800 (default 0)\n"
+    "  --list FILE    load this results file first, so that rows are marked against it\n"
+    "  --save         write the merged list back to FILE\n"
+    "  --tsv          one tab-separated line per row on standard output, the summary on standard error\n"
+    "  --timeout MS   how long a silent address is asked, retries included (default 1000)\n"
+    "wake sends one magic packet to 255.255.255.255 UDP port 9 for each TARGET: a MAC address, or,\n"
+    "with --list, a machine number or IP address of a row of FILE.\n"
+    "  --pause MS     pause after each packet (default 0)\n"
+    "\n"
+    "Exit status: 0 done, 1 failed, 2 bad arguments, 130 stopped by Ctrl-C.\n";
+
+}  // namespace
+
+int RunCommandLine(const std::vector<std::string>& words, CliEnvironment& env) {
+  Arguments arguments;
+  try {
+    arguments = ParseArguments(words);
+  } catch (const ArgumentError& error) {
+    env.err << "quarvo: " << error.what() << "\nTry 'quarvo --help'.\n";
+    return kExitBadArguments;
+  }
+  switch (arguments.kind) {
+    case CommandKind::Help:
+      env.out << kUsage << std::flush;
+      return kExitDone;
+    case CommandKind::Version:
+      env.out << "quarvo " << kVersion << "\n" << std::flush;
+      return kExitDone;
+    case CommandKind::Scan:
+      return RunScanCommand(arguments.scan, env);
+    case CommandKind::Wake:
+      return RunWakeCommand(arguments.wake, env);
+  }
+  return kExitFailed;
+}
+
+}  // namespace quarvo

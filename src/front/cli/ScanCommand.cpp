@@ -1,0 +1,170 @@
+#include "front/cli/ScanCommand.h"
+
+#include <algorithm>
+#include <memory>
+#include <sstream>
+#include <vector>
+
+#include "front/cli/CommandLine.h"
+#include "front/cli/RunSession.h"
+#include "front/cli/TableOutput.h"
+#include "platform/posix/Cp936Utf8.h"
+#include "text/Cp936Texts.h"
+#include "text/TextHelpers.h"
+
+namespace quarvo {
+
+namespace {
+
+constexpr int kWidestPrefix = 16;
+
+struct ScanRange {
+  std::string first, last;  // the address boxes' texts
+  std::string label;        // said on standard error before the scan; empty for a typed range
+};
+
+// What went wrong, with the exit status that goes with it.
+struct ScanFailure {
+  int status;
+  std::string message;
+};
+
+std::vector<ScanRange> LocalnetRanges(CliEnvironment& env) {
+  std::vector<ScanRange> ranges;
+  for (const AttachedNetwork& network : env.attachedNetworks()) {
+    const HostRange range = LocalnetRange(network);
+    const std::uint32_t mask = network.prefixLength == 0 ? 0 : ~0u << (32 - network.prefixLength);
+    std::ostringstream label;
+    label << network.interfaceName << " " << DottedHost(network.address & mask) << "/" << network.prefixLength
+          << ": " << DottedHost(range.first) << " - " << DottedHost(range.last);
+    ranges.push_back({DottedHost(range.first), DottedHost(range.last), label.str()});
+  }
+  if (ranges.empty())
+    throw ScanFailure{kExitFailed, "no IPv4 network is attached to an interface that is up"};
+  return ranges;
+}
+
+// Progress on a terminal: "done/total addresses, found, seconds" on one line that is rewritten.
+class ProgressLine {
+ public:
+  ProgressLine(CliEnvironment& env, RunSession& session) : env_(env), session_(session) {}
+  void Show() {
+    if (!env_.errIsTerminal) return;
+    const std::uint32_t elapsed = env_.clock.TickCount() - session_.state.RunStartTick;
+    env_.err << "\r\033[K" << session_.probe.Done() << "/" << session_.state.IpCount << " addresses, "
+             << session_.probe.Answered() << " found, " << elapsed / 1000 << "." << elapsed % 1000 / 100
+             << " s" << std::flush;
+  }
+  void Clear() {
+    if (env_.errIsTerminal) env_.err << "\r\033[K" << std::flush;
+  }
+
+ private:
+  CliEnvironment& env_;
+  RunSession& session_;
+};
+
+// One scan of one range through the Start button's handler; returns the table and summary text
+// for standard output (and the summary for standard error with --tsv).
+std::string ScanOne(const ScanArguments& arguments, const ScanRange& range, std::shared_ptr<ArpProbe> engine,
+                    CliEnvironment& env, bool& interrupted) {
+  auto session = RunSession::Create(env.clock, env.threads, env.wakeSocket, env.files, std::move(engine),
+                                    arguments.listFile.value_or(texts::kResultsFileName));
+  RunSession& s = *session;
+  const auto failedWithErrors = [&s](int status) {
+    std::string message;
+    for (const std::string& error : s.dialogs.Errors())
+      message += (message.empty() ? "" : "; ") + Cp936ToUtf8(error);
+    return ScanFailure{status, message};
+  };
+  if (arguments.listFile) {
+    LoadList(s.persistence);
+    if (!s.dialogs.Errors().empty()) throw failedWithErrors(kExitFailed);
+  }
+  s.window.SetText(UiText::StartIp, range.first);
+  s.window.SetText(UiText::EndIp, range.last);
+  s.window.SetText(UiText::Threads, arguments.threads);
+  OnStartStopClick(s.commands);
+  const std::string caption = s.window.GetText(UiText::MainCaption);
+  if (caption == texts::kThreadsRefused) throw failedWithErrors(kExitBadArguments);
+  if (caption == texts::kStartAddressRefused || caption == texts::kEndAddressRefused) {
+    throw ScanFailure{kExitBadArguments, Cp936ToUtf8(caption)};
+  }
+
+  ProgressLine progress(env, s);
+  progress.Show();
+  const std::string summary = Cp936ToUtf8(s.WaitForEnd(
+      texts::kRunScan, env.interrupted, [&progress] { progress.Show(); }, interrupted));
+  progress.Clear();
+  // Workers that could not be started leave their addresses unprobed; the window cannot tell, the
+  // command line says so rather than list a part of the range as if it were all of it.
+  if (!interrupted && s.probe.Done() != s.state.IpCount) {
+    throw ScanFailure{kExitFailed, "only " + std::to_string(s.probe.Done()) + " of " +
+                                       std::to_string(s.state.IpCount) +
+                                       " addresses were probed: no more threads could be started"};
+  }
+  if (arguments.save && !SaveListOnRequest(s.persistence)) throw failedWithErrors(kExitFailed);
+
+  const std::vector<CellRow> rows = Utf8Rows(s.table);
+  if (arguments.tsv) {
+    env.err << summary << "\n";
+    return TsvLines(rows);
+  }
+  return AlignedTable(rows) + summary + "\n";
+}
+
+}  // namespace
+
+std::string DottedHost(std::uint32_t host) {
+  return std::to_string(host >> 24) + "." + std::to_string((host >> 16) & 0xFF) + "." +
+         std::to_string((host >> 8) & 0xFF) + "." + std::to_string(host & 0xFF);
+}
+
+HostRange LocalnetRange(const AttachedNetwork& network) {
+  const int prefix = std::clamp(network.prefixLength, 0, 32);
+  const auto block = [&network](int bits) {
+    const std::uint32_t mask = bits == 0 ? 0 : ~0u << (32 - bits);
+    return HostRange{network.address & mask, (network.address & mask) | ~mask};
+  };
+  const HostRange whole = block(prefix);
+  if (prefix >= 31) return whole;
+  const HostRange cut = block(std::max(prefix, kWidestPrefix));
+  return {std::max(cut.first, whole.first + 1), std::min(cut.last, whole.last - 1)};
+}
+
+int RunScanCommand(const ScanArguments& arguments, CliEnvironment& env) {
+  std::string output;
+  bool interrupted = false;
+  try {
+    const std::vector<ScanRange> ranges = arguments.localnet
+                                              ? LocalnetRanges(env)
+                                              : std::vector<ScanRange>{{arguments.first, arguments.last, ""}};
+    if (arguments.listFile && ranges.size() > 1) {
+      std::string names;
+      for (const ScanRange& range : ranges) names += "\n  " + range.label;
+      throw ScanFailure{kExitBadArguments, "--list keeps one range, and --localnet found " +
+                                               std::to_string(ranges.size()) +
+                                               " networks; give FIRST LAST instead:" + names};
+    }
+    ArpEngineOptions options;
+    options.timeoutMs = arguments.timeoutMs;
+    OpenedArpEngine opened = env.openArpEngine(options);
+    if (!opened.probe) throw ScanFailure{kExitFailed, opened.error};
+    env.err << "quarvo: " << env.engineName(opened.kind) << " ARP engine\n";
+    const std::shared_ptr<ArpProbe> engine(std::move(opened.probe));
+    // Machine numbers are unique within one range only: each network is scanned into a table of
+    // its own and printed on its own.
+    for (const ScanRange& range : ranges) {
+      if (!range.label.empty()) env.err << "quarvo: scanning " << range.label << "\n";
+      output += ScanOne(arguments, range, engine, env, interrupted);
+      if (interrupted) break;
+    }
+  } catch (const ScanFailure& failure) {
+    env.err << "quarvo: " << failure.message << "\n";
+    return failure.status;
+  }
+  env.out << output << std::flush;
+  return interrupted ? kExitInterrupted : kExitDone;
+}
+
+}  // namespace quarvo

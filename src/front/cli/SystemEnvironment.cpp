@@ -1,0 +1,46 @@
+// The command line as the program runs it: the system's ARP engines, sockets, files, clock and
+// threads, the terminal, and Ctrl-C.
+#include <signal.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <iostream>
+
+#include "front/cli/CommandLine.h"
+#include "platform/System.h"
+
+namespace quarvo {
+
+namespace {
+
+volatile std::sig_atomic_t interruptSeen = 0;
+
+// The first Ctrl-C asks the run to stop; the next one ends the program at once.
+void OnInterrupt(int) {
+  interruptSeen = 1;
+  signal(SIGINT, SIG_DFL);
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, char** argv) {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+
+  CliEnvironment env{OpenArpEngine,
+                     AttachedNetworks,
+                     ArpEngineName,
+                     SystemWakeSocket(),
+                     SystemFiles(),
+                     SystemClock(),
+                     SystemThreads(),
+                     std::cout,
+                     std::cerr,
+                     isatty(STDERR_FILENO) == 1,
+                     [] { return interruptSeen != 0; }};
+  return RunCommandLine(std::vector<std::string>(argv + 1, argv + argc), env);
+}
+
+}  // namespace quarvo

@@ -1,0 +1,186 @@
+#include "front/cli/WakeCommand.h"
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "front/cli/CommandLine.h"
+#include "front/cli/RunSession.h"
+#include "net/Ipv4Text.h"
+#include "net/MagicPacket.h"
+#include "platform/posix/Cp936Utf8.h"
+#include "text/Cp936Texts.h"
+#include "text/TextHelpers.h"
+
+namespace quarvo {
+
+namespace {
+
+struct WakeFailure {
+  int status;
+  std::string message;
+};
+
+struct Target {
+  std::string ip;     // from the list's row; empty for a MAC given as such
+  std::string mac;    // as the row (code page 936) or the argument holds it
+  std::string shown;  // the MAC for the terminal, in UTF-8
+};
+
+bool IsMacText(const std::string& text) {
+  try {
+    ReadMacBytes(text);
+    return true;
+  } catch (const ConversionError&) {
+    return false;
+  }
+}
+
+// The wake run swallows every failed socket call, as the window does; the command line wants to
+// know. This socket passes each call on and remembers the first failure, and then asks the run to
+// stop as the Stop button does: with no route for the broadcast, no later packet gets further.
+class RecordingSocket final : public WakeSocket {
+ public:
+  RecordingSocket(WakeSocket& inner, RunState& state) : inner_(inner), state_(state) {}
+  bool Startup() override { return Check(inner_.Startup(), "starting the sockets"); }
+  SocketHandle OpenDatagram() override {
+    const SocketHandle socket = inner_.OpenDatagram();
+    Check(socket != kNoSocket, "opening a UDP socket");
+    return socket;
+  }
+  // A refusal here shows as the send's failure.
+  bool AllowBroadcast(SocketHandle socket) override { return inner_.AllowBroadcast(socket); }
+  bool SendTo(SocketHandle socket, const std::uint8_t* bytes, std::size_t length, std::uint32_t address,
+              std::uint16_t port) override {
+    const bool sent = Check(inner_.SendTo(socket, bytes, length, address, port),
+                            "sending to 255.255.255.255 port " + std::to_string(port));
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (sent && failure_.empty()) ++sent_;
+    return sent;
+  }
+  void Close(SocketHandle socket) override { inner_.Close(socket); }
+  void Cleanup() override { inner_.Cleanup(); }
+
+  // Packets sent before the first failure, and that failure ("" when none).
+  std::size_t Sent() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return sent_;
+  }
+  std::string Failure() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failure_;
+  }
+
+ private:
+  bool Check(bool worked, const std::string& step) {
+    if (worked) return true;
+    const int error = errno;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (failure_.empty()) failure_ = step + ": " + std::strerror(error);
+    state_.StopRequested = true;
+    return false;
+  }
+
+  WakeSocket& inner_;
+  RunState& state_;
+  std::mutex mutex_;
+  std::size_t sent_ = 0;
+  std::string failure_;
+};
+
+// The row of the loaded list a target names: its machine number (found as the table finds it),
+// else its IP address (the same address in any form the address parser takes).
+std::int32_t ListRow(ResultsTable& table, const std::string& target) {
+  const std::int32_t byNumber = table.FindRow(target);
+  if (byNumber >= 0) return byNumber;
+  const std::uint32_t address = ParseBerkeleyAddress(TrimText(target));
+  for (std::int32_t row = 0; row < table.RowCount(); ++row) {
+    const std::string ip = table.GetCell(row, ColIp);
+    if (ip == target || (address != kAddressNone && ParseBerkeleyAddress(TrimText(ip)) == address))
+      return row;
+  }
+  return -1;
+}
+
+std::vector<Target> ResolveTargets(const WakeArguments& arguments, CliEnvironment& env) {
+  std::shared_ptr<RunSession> list;
+  if (arguments.listFile) {
+    if (!env.files.IsPresent(*arguments.listFile)) {
+      throw WakeFailure{kExitFailed, "no list file '" + *arguments.listFile + "'"};
+    }
+    list =
+        RunSession::Create(env.clock, env.threads, env.wakeSocket, env.files, nullptr, *arguments.listFile);
+    LoadList(list->persistence);
+    for (const std::string& error : list->dialogs.Errors())
+      throw WakeFailure{kExitFailed, Cp936ToUtf8(error)};
+  }
+  std::vector<Target> targets;
+  for (const std::string& word : arguments.targets) {
+    const std::int32_t row = list ? ListRow(list->table, word) : -1;
+    if (row >= 0) {
+      Target target{list->table.GetCell(row, ColIp), list->table.GetCell(row, ColMac), ""};
+      target.shown = Cp936ToUtf8(target.mac);
+      if (!IsMacText(target.mac)) {
+        throw WakeFailure{kExitFailed, "the row of '" + word + "' in '" + *arguments.listFile +
+                                           "' holds no MAC address: '" + Cp936ToUtf8(target.mac) + "'"};
+      }
+      targets.push_back(target);
+    } else if (IsMacText(word)) {
+      targets.push_back({"", word, word});
+    } else {
+      throw WakeFailure{kExitBadArguments,
+                        "'" + word + "' is not a MAC address" +
+                            (list ? " nor a machine number or IP address of '" + *arguments.listFile + "'"
+                                  : " (give --list FILE to wake by machine number or IP address)")};
+    }
+  }
+  return targets;
+}
+
+}  // namespace
+
+int RunWakeCommand(const WakeArguments& arguments, CliEnvironment& env) {
+  try {
+    const std::vector<Target> targets = ResolveTargets(arguments, env);
+    auto session = RunSession::Create(env.clock, env.threads, env.wakeSocket, env.files, nullptr,
+                                      texts::kResultsFileName);
+    RunSession& s = *session;
+    // The targets become selected rows, keyed so that the table's order is the order they were given.
+    const std::size_t digits = std::to_string(targets.size()).size();
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+      std::string key = std::to_string(i);
+      key.insert(0, digits - key.size(), '0');
+      const std::int32_t row = s.table.AddRow(key);
+      s.table.SetCell(row, ColIp, targets[i].ip);
+      s.table.SetCell(row, ColMac, targets[i].mac);
+      s.table.SetSelected(row, true);
+    }
+    s.window.SetText(UiText::Threads, arguments.pause);
+    RecordingSocket socket(env.wakeSocket, s.state);
+    CommandContext commands{s.run, s.dialogs, s.files, socket, s.shell};
+    OnListMenu(commands, kMenuWakeItem);
+    if (s.threads.Refused() > 0)
+      throw WakeFailure{kExitFailed, "no thread could be started for the wake run"};
+    bool interrupted = false;
+    const std::string summary =
+        Cp936ToUtf8(s.WaitForEnd(texts::kRunWake, env.interrupted, nullptr, interrupted));
+    if (!socket.Failure().empty()) {
+      throw WakeFailure{kExitFailed, "no magic packet for " + targets[socket.Sent()].shown + ": " +
+                                         socket.Failure() + " (" + std::to_string(socket.Sent()) + " of " +
+                                         std::to_string(targets.size()) + " sent)"};
+    }
+    std::string output;
+    for (std::size_t i = 0; i < socket.Sent(); ++i) {
+      output += targets[i].shown + (targets[i].ip.empty() ? "" : "  " + Cp936ToUtf8(targets[i].ip)) + "\n";
+    }
+    env.out << output << summary << "\n" << std::flush;
+    return interrupted ? kExitInterrupted : kExitDone;
+  } catch (const WakeFailure& failure) {
+    env.err << "quarvo: " << failure.message << "\n";
+    return failure.status;
+  }
+}
+
+}  // namespace quarvo
