@@ -78,11 +78,14 @@ StoredRow SplitResultsLine(const std::string& line) {
 }
 
 std::vector<StoredRow> ParseResultsFile(const std::string& bytes, std::size_t maxRows) {
+  // Counted first, so that a file of too many lines is refused before any row is made, and the
+  // rows take no more room than they need.
+  std::size_t count = 0;
+  ForEachLine(bytes, [&count](const std::string&) { ++count; });
+  if (count > maxRows) throw IoError(io_code::kNotEnoughMemory);
   std::vector<StoredRow> rows;
-  ForEachLine(bytes, [&rows, maxRows](const std::string& line) {
-    if (rows.size() == maxRows) throw IoError(io_code::kNotEnoughMemory);
-    rows.push_back(SplitResultsLine(line));
-  });
+  rows.reserve(count);
+  ForEachLine(bytes, [&rows](const std::string& line) { rows.push_back(SplitResultsLine(line)); });
   return rows;
 }
 
