@@ -66,7 +66,8 @@ void OnListMenu(CommandContext& context, int index) {
       // One step under the table's lock: a worker adding a row in between would move an unselected
       // row to the index just found.
       table.Transact([](ResultsTable::Rows& rows) {
-        for (std::int32_t row = rows.FirstSelected(); row >= 0; row = rows.FirstSelected()) rows.DeleteRow(row);
+        for (std::int32_t row = rows.FirstSelected(); row >= 0; row = rows.FirstSelected())
+          rows.DeleteRow(row);
       });
       break;
     case kMenuExitItem:

@@ -76,7 +76,8 @@ TEST(ResultsTable, SelectionFollowsRowsAcrossInsertsAndDeletes) {
     const struct {
       const char* number;
       std::int32_t ordinal, next;
-    } after[] = {{"b", 0, 3}, {"b", 1, 3}, {"B", 2, 5}, {"b", 9, 5}, {"bb", 1, 5}, {"030", 1, 3}, {"c", 1, -1}};
+    } after[] = {{"b", 0, 3},  {"b", 1, 3},   {"B", 2, 5}, {"b", 9, 5},
+                 {"bb", 1, 5}, {"030", 1, 3}, {"c", 1, -1}};
     for (const auto& a : after) EXPECT_EQ(rows.NextSelectedAfter(a.number, a.ordinal), a.next) << a.number;
   });
 }

@@ -45,7 +45,8 @@ void WakeWorker(RunContext& context, WakeSocket& socket) {
   context.window.SetText(UiText::StartStop, texts::kStopCaption);
   state.RunStartTick = context.clock.TickCount();
 
-  WakeTarget target = table.Transact([](ResultsTable::Rows& rows) { return TargetAt(rows, rows.FirstSelected()); });
+  WakeTarget target =
+      table.Transact([](ResultsTable::Rows& rows) { return TargetAt(rows, rows.FirstSelected()); });
   while (target.found && !state.StopRequested) {
     context.window.SetText(UiText::MainCaption, target.ip);
     bool sent = true;
