@@ -153,11 +153,12 @@ TEST(ListMenu, NoRunStartsWhileAWakeThreadIsInItsPause) {
     ShowRunSummary(app.context, texts::kRunLoad, 0);  // the end of "载入"
     OnStartStopClick(app.commands);
     OnListMenu(app.commands, kMenuWakeItem);
-    EXPECT_EQ(app.threads.Launched(), 1);
     EXPECT_TRUE(app.state.StopRequested);
   });
   OnListMenu(app.commands, kMenuWakeItem);
   app.threads.JoinAll();
+  EXPECT_EQ(app.threads.Launched(), 1);  // the wake thread alone
+  EXPECT_EQ(app.probe.RequestCount(), 0);
   EXPECT_EQ(app.ui.calls, "packet;");
   EXPECT_EQ(app.window.Text(UiText::StartStop), texts::kStartCaption);
   app.window.Put(UiText::Threads, "0");
