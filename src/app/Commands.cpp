@@ -11,10 +11,10 @@ namespace quarvo {
 
 void OnStartStopClick(CommandContext& context) {
   RunContext& run = context.run;
-  // A list load ends its run with the start caption even while a stopped scan's last workers still
-  // finish their probes. No new scan starts before they are done: it would clear the stop flag they
-  // obey and share the worker count that tells the last of them to write its summary.
-  if (run.window.GetText(UiText::StartStop) != texts::kStartCaption || run.state.LiveThreads != 0) {
+  // A list load ends its run with the start caption even while a stopped scan's last workers or a
+  // wake thread in its pause are still alive. No new scan starts before they are done: it would
+  // clear the stop flag they obey, and their closing summary would stop it.
+  if (run.window.GetText(UiText::StartStop) != texts::kStartCaption || run.state.RunThreadAlive()) {
     run.state.StopRequested = true;
     return;
   }
@@ -63,11 +63,12 @@ void OnListMenu(CommandContext& context, ListMenuItem item) {
       context.files.Load();
       break;
     case kMenuDeleteItem:
-      while (table.SelectedCount() > 0) {
-        const std::int32_t row = table.FirstSelected();
-        if (row < 0) break;
-        table.DeleteRow(row);
-      }
+      // One step under the table's lock: a worker adding a row in between would move an unselected
+      // row to the index just found.
+      table.Transact([](ResultsTable::Rows& rows) {
+        for (std::int32_t row = rows.FirstSelected(); row >= 0; row = rows.FirstSelected())
+          rows.DeleteRow(row);
+      });
       break;
     case kMenuExitItem:
       context.shell.PostCloseRequest();

@@ -54,7 +54,7 @@ enum ListMenuItem : int {
 enum FormMessage : int { kCloseMessage, kHelpMessage };
 
 // "开始(&S)" starts a scan; any other caption only asks the running scan or wake run to stop, and so
-// does "开始(&S)" while workers of a stopped scan are still finishing.
+// does "开始(&S)" while a thread of an earlier scan or wake run is still alive.
 void OnStartStopClick(CommandContext& context);
 void OnClearClick(CommandContext& context);
 // A right click on the list opens its menu at the pointer; a left click does nothing.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -50,17 +51,30 @@ bool TryWriteList(PersistenceContext& context) {
   }
 }
 
-// The rows in the table's order, rows of equal numbers in the order they came: each row added in
-// this order lands at the end of the table, so a file of any order loads in linear time.
-void SortForTable(std::vector<StoredRow>& rows) {
+// Limits of a results file that "载入" takes. A saved list has a line of about 40 bytes a machine,
+// so even every address of a /12 network (about a million machines) fits both; a file beyond them
+// is refused before the table is touched. In the 32-bit build a million rows take some 200 MB in
+// the table and as much again while they are built beside the table they replace.
+constexpr std::size_t kMaxListFileBytes = 64u << 20;
+constexpr std::size_t kMaxListRows = 1000000;
+
+// The rows of a file as they will stand in the table, built aside so that a failure leaves the
+// table as it was. They are added in the table's order (rows of equal numbers in the order they
+// came), so each lands at the end and a file of any order loads in linear time.
+void BuildLoadedRows(std::vector<StoredRow> stored, ResultsTable::Rows& loaded) {
   std::vector<std::pair<std::string, std::size_t>> keys;
-  keys.reserve(rows.size());
-  for (std::size_t i = 0; i < rows.size(); ++i) keys.emplace_back(SortKeyOf(rows[i].number), i);
+  keys.reserve(stored.size());
+  for (std::size_t i = 0; i < stored.size(); ++i) keys.emplace_back(SortKeyOf(stored[i].number), i);
   std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<StoredRow> sorted;
-  sorted.reserve(rows.size());
-  for (const auto& key : keys) sorted.push_back(std::move(rows[key.second]));
-  rows = std::move(sorted);
+  for (const auto& key : keys) {
+    StoredRow line = std::move(stored[key.second]);  // its texts go once the row holds them
+    const std::int32_t row = loaded.AddRow(line.number);
+    loaded.SetCell(row, ColIp, line.ip);
+    loaded.SetCell(row, ColMac, line.mac);
+    loaded.SetCell(row, ColThread, texts::kLoadedThread);
+    loaded.SetCell(row, ColChange, texts::kChangeNo);
+    loaded.SetCell(row, ColStatus, texts::kStatusSilent);
+  }
 }
 
 }  // namespace
@@ -85,27 +99,25 @@ void LoadList(PersistenceContext& context) {
   if (!context.files.IsPresent(context.listFile)) return;
   RunContext& run = context.run;
   run.state.RunStartTick = run.clock.TickCount();
-  std::vector<StoredRow> stored;
+  ResultsTable::Rows loaded;
   try {
-    stored = ParseResultsFile(context.files.ReadAll(context.listFile));
+    std::vector<StoredRow> stored;
+    {
+      const std::string bytes = context.files.ReadAll(context.listFile, kMaxListFileBytes);
+      stored = ParseResultsFile(bytes, kMaxListRows);
+    }  // the file's bytes go before the rows are built
+    BuildLoadedRows(std::move(stored), loaded);
   } catch (const IoError& error) {
     context.dialogs.ShowError(error.what());
     return;
+  } catch (const std::bad_alloc&) {
+    // Out of memory is reported as the platform's file calls report it; the table stays.
+    context.dialogs.ShowError(IoErrorMessage(io_code::kNotEnoughMemory));
+    return;
   }
-  SortForTable(stored);
-  run.table.Transact([&](ResultsTable::Rows& rows) {
-    rows.ClearRows();
-    for (const StoredRow& line : stored) {
-      const std::int32_t row = rows.AddRow(line.number);
-      rows.SetCell(row, ColIp, line.ip);
-      rows.SetCell(row, ColMac, line.mac);
-      rows.SetCell(row, ColThread, texts::kLoadedThread);
-      rows.SetCell(row, ColChange, texts::kChangeNo);
-      rows.SetCell(row, ColStatus, texts::kStatusSilent);
-    }
-  });
+  run.table.Transact([&loaded](ResultsTable::Rows& rows) { rows.SwapRows(loaded); });
   ShowRunSummary(run, texts::kRunLoad, 0);
-}
+}  // the table's old rows go here, outside its lock
 
 bool SaveListOnRequest(PersistenceContext& context) {
   SaveSettings(context);

@@ -31,8 +31,9 @@ void SaveSettings(PersistenceContext& context);
 
 // The menu's "载入": replaces the table by the rows of the results file, marked as loaded ("0",
 // "No", "×"), and writes the load's summary line. A missing file (or a folder of that name) changes
-// nothing. The file is read whole first, so a failed read leaves the table as it was.
-// ListChanged is left as it was.
+// nothing. The rows are built beside the table and take its place in one step, so a failed read,
+// a file too large to load (over 64 MiB or a million lines) or memory running out leaves the table
+// as it was, with an error box. ListChanged is left as it was.
 void LoadList(PersistenceContext& context);
 
 // The menu's "保存": the settings, then the results file, whatever the table holds (no rows give an

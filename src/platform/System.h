@@ -14,6 +14,8 @@
 
 namespace quarvo {
 
+// The clock, the threads and the wake socket are reached by scan workers and the wake thread, which
+// may still run while the process ends: they are allocated once and never destroyed.
 // The platform's clock (GetTickCount and Sleep on Windows, a steady clock elsewhere).
 Clock& SystemClock();
 // Detached threads with a small stack, so that 1000 of them fit in a 32-bit process.

@@ -2,6 +2,7 @@
 
 #include "ScanHarness.h"
 #include "app/Commands.h"
+#include "scan/RunSummary.h"
 
 namespace quarvo {
 namespace {
@@ -71,17 +72,28 @@ TEST(StartStopButton, StartsOnlyFromTheStartCaptionAndARefusedStartSaysWhy) {
     EXPECT_EQ(app.probe.RequestCount(), 2);
     EXPECT_EQ(app.threads.Launched(), 1 + 1);
   }
-  // A run in progress, or a load's start caption while a stopped scan's workers still finish.
-  for (const bool finishing : {false, true}) {
+  // A run in progress, or a load's start caption while a thread of an earlier run is still alive: a
+  // stopped scan's workers, its last worker writing its summary, a wake thread.
+  const struct {
+    const char* caption;
+    std::uint32_t workers, runs;
+  } busyCases[] = {{texts::kStopCaption, 0, 0}, {texts::kStartCaption, 1, 1}, {texts::kStartCaption, 0, 1}};
+  for (const auto& c : busyCases) {
     Handlers busy;
-    busy.window.Put(UiText::StartStop, finishing ? texts::kStartCaption : texts::kStopCaption);
-    busy.state.LiveThreads = finishing ? 1 : 0;
+    busy.window.Put(UiText::StartStop, c.caption);
+    busy.state.LiveThreads = c.workers;
+    busy.state.LiveRuns = c.runs;
     busy.state.StopRequested = false;
     busy.Click("10.0.0.1", "10.0.0.2", "0");
     EXPECT_TRUE(busy.state.StopRequested);  // only a stop
     EXPECT_EQ(busy.threads.Launched(), 0);
   }
 }
+
+struct CountingListener final : TableListener {
+  void TableChanged() override { ++changes; }
+  int changes = 0;
+};
 
 TEST(ListMenu, EachItemDoesItsCommand) {
   Handlers app;
@@ -91,7 +103,13 @@ TEST(ListMenu, EachItemDoesItsCommand) {
     OnListMenu(app.commands, item);
   }
   EXPECT_EQ(app.ui.calls, std::string("save;load;close;") + texts::kAboutCaption + ";");
+  // The selected rows go in one change under the table's lock: a worker adding a row above cannot
+  // come between finding a selected row and removing it.
+  CountingListener listener;
+  app.table.SetListener(&listener);
   OnListMenu(app.commands, kMenuDeleteItem);
+  app.table.SetListener(nullptr);
+  EXPECT_EQ(listener.changes, 1);
   EXPECT_EQ(app.table.RowCount(), 2);
   EXPECT_EQ(app.table.GetCell(1, ColNumber), "004");
   OnListMenu(app.commands, kMenuDeleteItem);  // nothing selected now
@@ -115,6 +133,41 @@ TEST(ListMenu, WakeOnlyWhenIdleWithASelection) {
   OnListMenu(app.commands, kMenuWakeItem);
   app.threads.JoinAll();
   EXPECT_EQ(app.ui.calls, "packet;");
+}
+
+// A load during a wake run's pause gives the start caption back, but the wake thread is still
+// alive: until it returns, a Start click and a second "唤醒" only ask for a stop, and the wake sends
+// nothing more. Then a Start click scans to the scan's own summary.
+TEST(ListMenu, NoRunStartsWhileAWakeThreadIsInItsPause) {
+  Handlers app;
+  for (const char* key : {"01", "02", "03"}) {
+    const std::int32_t row = app.table.AddRow(key);
+    app.table.SetCell(row, ColMac, "00-1A-2B-3C-4D-5E");
+    app.table.SetSelected(row, true);
+  }
+  app.window.Put(UiText::StartIp, "10.0.0.1");
+  app.window.Put(UiText::EndIp, "10.0.0.2");
+  app.window.Put(UiText::Threads, "5000");
+  bool loaded = false;
+  app.clock.OnSleep([&](std::uint32_t) {  // on the wake thread, in its first pause
+    if (loaded) return;
+    loaded = true;
+    ShowRunSummary(app.context, texts::kRunLoad, 0);  // the end of "载入"
+    OnStartStopClick(app.commands);
+    OnListMenu(app.commands, kMenuWakeItem);
+    EXPECT_TRUE(app.state.StopRequested);
+  });
+  OnListMenu(app.commands, kMenuWakeItem);
+  app.threads.JoinAll();
+  EXPECT_EQ(app.threads.Launched(), 1);  // the wake thread alone
+  EXPECT_EQ(app.probe.RequestCount(), 0);
+  EXPECT_EQ(app.ui.calls, "packet;");
+  EXPECT_EQ(app.window.Text(UiText::StartStop), texts::kStartCaption);
+  app.window.Put(UiText::Threads, "0");
+  app.Click("10.0.0.1", "10.0.0.2", "0");
+  EXPECT_EQ(app.probe.RequestCount(), 2);
+  ASSERT_EQ(app.Summaries().size(), 1u);
+  EXPECT_EQ(app.Summaries()[0], app.window.Text(UiText::MainCaption));
 }
 
 TEST(FormMessages, CloseStopsAndSavesF1ShowsAboutRightClickOpensTheMenu) {

@@ -66,6 +66,20 @@ TEST(ResultsTable, SelectionFollowsRowsAcrossInsertsAndDeletes) {
   table.SetSelected(table.FindRow("001"), true);
   while (table.SelectedCount() > 0) table.DeleteRow(table.FirstSelected());
   EXPECT_EQ(Keys(table), (std::vector<std::string>{"010", "030"}));
+  // The place after a machine number, rows of one number counted in the order they came: what the
+  // wake run goes on from when rows came or went since it found its row.
+  table.Transact([](ResultsTable::Rows& rows) {
+    for (const char* key : {"b", "B", "b", "c"}) rows.AddRow(key);  // 010 030 b B b c
+    for (const std::int32_t row : {3, 5}) rows.SetSelected(row, true);
+    EXPECT_EQ(rows.NumberOrdinal(4), 3);
+    EXPECT_EQ(rows.NumberOrdinal(6), 0);
+    const struct {
+      const char* number;
+      std::int32_t ordinal, next;
+    } after[] = {{"b", 0, 3},  {"b", 1, 3},   {"B", 2, 5}, {"b", 9, 5},
+                 {"bb", 1, 5}, {"030", 1, 3}, {"c", 1, -1}};
+    for (const auto& a : after) EXPECT_EQ(rows.NextSelectedAfter(a.number, a.ordinal), a.next) << a.number;
+  });
 }
 
 struct CountingListener final : TableListener {

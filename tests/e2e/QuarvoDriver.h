@@ -24,7 +24,7 @@
 namespace quarvo::e2e {
 
 constexpr int kPatience = 20000;  // milliseconds: the bound of every wait, generous for a loaded machine
-constexpr int kMenuAbout = 0, kMenuSave = 4, kMenuLoad = 6, kMenuDelete = 8, kMenuExit = 10;
+constexpr int kMenuAbout = 0, kMenuWake = 2, kMenuSave = 4, kMenuLoad = 6, kMenuDelete = 8, kMenuExit = 10;
 
 // A path of the build machine as the program sees it: under Wine a Unix path is reached through Z:.
 inline std::wstring WindowsPath(const std::string& path) {
@@ -78,21 +78,24 @@ class Quarvo {
     std::ofstream(PathOf(name), std::ios::binary) << bytes;
   }
 
-  // Copies Quarvo.exe and the scripted iphlpapi.dll into the folder and starts the program; what went
-  // wrong (empty when nothing did): it does not come up with all its windows, or did not load the
-  // scripted library; nothing may be scanned unless that library answers the requests.
+  // Copies Quarvo.exe, the scripted iphlpapi.dll and the logging ws2_32.dll into the folder and starts
+  // the program; what went wrong (empty when nothing did): it does not come up with all its windows,
+  // or did not load the scripted library; nothing may be scanned unless that library answers the
+  // requests, and no magic packet leaves the machine.
   std::string Start() {
     Kill();
     if (!CopyFileW(WindowsPath(QUARVO_EXE_PATH).c_str(), PathOf("Quarvo.exe").c_str(), FALSE) ||
-        !CopyFileW(WindowsPath(QUARVO_FAKE_ARP_PATH).c_str(), PathOf("iphlpapi.dll").c_str(), FALSE)) {
+        !CopyFileW(WindowsPath(QUARVO_FAKE_ARP_PATH).c_str(), PathOf("iphlpapi.dll").c_str(), FALSE) ||
+        !CopyFileW(WindowsPath(QUARVO_FAKE_SOCKETS_PATH).c_str(), PathOf("ws2_32.dll").c_str(), FALSE)) {
       return "the program could not be copied into its folder";
     }
-    // Wine prefers the library beside the program to its built-in one while this key exists. Wine takes
-    // this key, not WINEDLLOVERRIDES in the environment given to CreateProcess, for a program that
-    // another Windows program starts; the loader reads it when the process starts.
+    // Wine prefers the libraries beside the program to its built-in ones while this key exists. Wine
+    // takes this key, not WINEDLLOVERRIDES in the environment given to CreateProcess, for a program
+    // that another Windows program starts; the loader reads it when the process starts.
     const wchar_t* key = L"Software\\Wine\\AppDefaults\\Quarvo.exe\\DllOverrides";
     const wchar_t order[] = L"native,builtin";
-    RegSetKeyValueW(HKEY_CURRENT_USER, key, L"iphlpapi", REG_SZ, order, sizeof order);
+    for (const wchar_t* dll : {L"iphlpapi", L"ws2_32"})
+      RegSetKeyValueW(HKEY_CURRENT_USER, key, dll, REG_SZ, order, sizeof order);
     std::wstring command = L"\"" + PathOf("Quarvo.exe").wstring() + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

@@ -1,8 +1,8 @@
 // The shipping program worked through its window from a first start to a restart, the way a user
 // would. Each step's logic has tests of its own; this shows the real window, message boxes, settings
 // and list file wired to it. ARP answers come from the scripted iphlpapi.dll beside the program
-// (addresses of the documentation range 192.0.2.0/24 only); the wake command is never used, since its
-// packets would be real broadcasts.
+// (addresses of the documentation range 192.0.2.0/24 only); magic packets go to the logging ws2_32.dll
+// beside it and never leave the machine.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -191,6 +191,33 @@ TEST_F(QuarvoE2e, FirstStartEveryCommandButWakeAndARestartWithTheStoredRange) {
   EXPECT_EQ(quarvo.ReadFile(texts::kResultsFileName),
             "10\t192.0.2.10\t00-1A-2B-3C-4D-01\r\n13\t192.0.2.13\t00-1A-2B-3C-4D-0A\r\n"
             "15\t192.0.2.15\t00-1A-2B-3C-4D-05\r\n20\t192.0.2.20\t00-1A-2B-3C-4D-03\r\n");
+}
+
+// A list load during a wake run's long pause gives the start caption back while the wake thread still
+// sleeps: a Start click then only asks for a stop, the wake sends nothing after the load, and once it
+// has ended a Start scans to the scan's own summary.
+TEST_F(QuarvoE2e, NoScanStartsBesideAWakeRunInItsPause) {
+  const std::string list = "1\t192.0.2.1\t00-1A-2B-3C-4D-01\r\n2\t192.0.2.2\t00-1A-2B-3C-4D-02\r\n";
+  quarvo.WriteFile(texts::kResultsFileName, list);
+  Script(kThreeMachines);
+  ASSERT_EQ(quarvo.Start(), "");
+  quarvo.Menu(kMenuLoad);
+  ASSERT_EQ(ShownRows(2).size(), 2u);
+  quarvo.SelectRow(0);
+  quarvo.SelectRow(1);
+  quarvo.SetText(W().threads, "4000");
+  quarvo.Menu(kMenuWake);
+  ASSERT_TRUE(WaitUntil([&] { return !quarvo.ReadFile("wake-log.txt").empty(); }));
+  quarvo.Menu(kMenuLoad, /*wait=*/true);  // in the pause after the first packet
+  EXPECT_EQ(Caption(), Summary(texts::kRunLoad, "0/2"));
+  quarvo.StartScan("192.0.2.10", "192.0.2.20", "0");
+  ASSERT_TRUE(WaitUntil([&] { return Caption().rfind(texts::kRunWake, 0) == 0; })) << Caption();
+  EXPECT_EQ(quarvo.ReadFile("wake-log.txt"), "00-1A-2B-3C-4D-01\n");
+  EXPECT_EQ(Probed(), Strings{});
+  ASSERT_NO_FATAL_FAILURE(Scan("192.0.2.10", "192.0.2.20"));
+  EXPECT_EQ(Caption(), Summary(texts::kRunScan, "3/5", "3"));
+  EXPECT_EQ(Probed().size(), 11u);
+  EXPECT_EQ(quarvo.ReadFile("wake-log.txt"), "00-1A-2B-3C-4D-01\n");
 }
 
 }  // namespace

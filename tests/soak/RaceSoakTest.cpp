@@ -1,7 +1,8 @@
-// Randomised sequences of the user's commands (start, stop, load, clear, delete the selected rows,
-// save, close) issued while scans on 1000 workers run: no hang, no crash, one summary line for each
-// scan that started, and afterwards one row per machine number in the table's order, also in the
-// saved file. A failure names its sequence's seed; QUARVO_SOAK_SEED=<seed> replays that one alone.
+// Randomised sequences of the user's commands (start, stop, wake, load, clear, delete the selected
+// rows, save, close) issued while scans on 1000 workers and wake runs in their pauses go on: no hang,
+// no crash, no packet sent while a scan's workers run, no unselected row deleted, one summary line
+// for each scan that started, and afterwards one row per machine number in the table's order, also
+// in the saved file. A failure names its sequence's seed; QUARVO_SOAK_SEED=<seed> replays that one alone.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -72,6 +73,23 @@ struct CountedThreads final : ThreadLauncher {
   int fromUi = 0;
 };
 
+// Sends nothing; counts the packets handed over while a scan's workers were running.
+struct BesideScanSocket final : WakeSocket {
+  explicit BesideScanSocket(RunState& state) : state(state) {}
+  bool Startup() override { return true; }
+  SocketHandle OpenDatagram() override { return 1; }
+  bool AllowBroadcast(SocketHandle) override { return true; }
+  bool SendTo(SocketHandle, const std::uint8_t*, std::size_t, std::uint32_t, std::uint16_t) override {
+    ++packets;
+    besideScan += state.LiveThreads != 0;
+    return true;
+  }
+  void Close(SocketHandle) override {}
+  void Cleanup() override {}
+  RunState& state;
+  std::atomic<int> packets{0}, besideScan{0};
+};
+
 // The window's handlers over the real results-file operations, with files and dialogs in memory.
 struct SoakApp : testing::PersistenceHarness, ListFiles, Shell {
   void Save() override { SaveListOnRequest(persistence); }
@@ -81,11 +99,12 @@ struct SoakApp : testing::PersistenceHarness, ListFiles, Shell {
   void PostCloseRequest() override {}
   CountedThreads workers;
   RunContext run{state, table, window, clock, workers, probe};
-  CommandContext commands{run, dialogs, *this, SystemWakeSocket(), *this};  // no wake is issued
+  BesideScanSocket socket{state};
+  CommandContext commands{run, dialogs, *this, socket, *this};
 };
 
 struct Figures {
-  int commands = 0, started = 0, refused = 0;
+  int commands = 0, started = 0, refused = 0, packets = 0;
 } figures;
 
 std::string Dotted(int offset) {
@@ -110,6 +129,8 @@ void RunSequence(std::uint32_t seed, Watchdog& watchdog) {
   const auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
   std::vector<int> timeoutMs(1000);  // a silent address keeps its worker for its time-out
   SoakApp app;
+  app.clock.OnSleep(
+      [](std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms % 20)); });
   app.window.Put(UiText::StartStop, texts::kStartCaption);
   app.window.Put(UiText::EndIp, "10.0.3.231");  // from 10.0.0.0: 1000 addresses, 512 machine numbers
   app.probe.SetLatency(static_cast<std::uint32_t>(pick(3)));
@@ -129,10 +150,10 @@ void RunSequence(std::uint32_t seed, Watchdog& watchdog) {
     stored.push_back({FormatMachineNumber(number, 3), Dotted(number), "02-00-00-00-00-00"});
   app.files.files[texts::kResultsFileName] = FormatResultsFile(stored);
 
-  const char* names[] = {"start/stop", "clear", "delete", "save", "load", "wait for idle", "close"};
+  const char* names[] = {"start/stop", "clear", "delete", "save", "load", "wait for idle", "close", "wake"};
   const int startedBefore = figures.started;
   std::string where;
-  std::discrete_distribution<int> commandOf({6, 2, 3, 3, 3, 2, 1});  // weights, in the order of names
+  std::discrete_distribution<int> commandOf({6, 2, 3, 3, 3, 2, 1, 3});  // weights, in the order of names
   for (int step = 0; step < kCommandsPerSequence; ++step) {
     const int command = commandOf(random);
     where =
@@ -149,9 +170,17 @@ void RunSequence(std::uint32_t seed, Watchdog& watchdog) {
       figures.refused += idle && app.workers.fromUi == launched;
     } else if (command == 1) {
       OnClearClick(app.commands);
-    } else if (command == 2) {
-      for (std::int32_t row = 0; row < app.table.RowCount(); ++row) app.table.SetSelected(row, pick(4) == 0);
-      OnListMenu(app.commands, kMenuDeleteItem);
+    } else if (command == 2 || command == 7) {  // the user selects some rows, then deletes or wakes them
+      std::vector<std::string> unselected;
+      app.table.Transact([&](ResultsTable::Rows& rows) {
+        for (std::int32_t row = 0; row < rows.RowCount(); ++row) {
+          rows.SetSelected(row, pick(4) == 0);
+          if (!rows.IsSelected(row)) unselected.push_back(rows.GetCell(row, ColNumber));
+        }
+      });
+      app.window.Put(UiText::Threads, std::to_string(pick(30)));  // a wake's pause
+      OnListMenu(app.commands, command == 2 ? kMenuDeleteItem : kMenuWakeItem);
+      for (const std::string& number : unselected) ASSERT_GE(app.table.FindRow(number), 0) << where;
     } else if (command == 3) {
       OnListMenu(app.commands, kMenuSaveItem);
       ExpectOneSortedRowPerNumber(SavedNumbers(app), "file saved during the sequence");
@@ -159,7 +188,7 @@ void RunSequence(std::uint32_t seed, Watchdog& watchdog) {
       OnListMenu(app.commands, kMenuLoadItem);
     } else if (command == 5) {
       while (app.window.Text(UiText::StartStop) != texts::kStartCaption) std::this_thread::sleep_for(1ms);
-    } else {
+    } else if (command == 6) {
       app.dialogs.answer = pick(2) == 0;
       if (!OnFormMessage(app.commands, kCloseMessage)) break;  // the window closes: the sequence ends
     }
@@ -170,6 +199,8 @@ void RunSequence(std::uint32_t seed, Watchdog& watchdog) {
   watchdog.At(where + ", then checking");
 
   EXPECT_EQ(app.Summaries().size(), static_cast<std::size_t>(figures.started - startedBefore));
+  EXPECT_EQ(app.socket.besideScan, 0);
+  figures.packets += app.socket.packets;
   EXPECT_EQ(app.window.Text(UiText::StartStop), texts::kStartCaption);
   EXPECT_TRUE(app.state.StopRequested);
   std::vector<std::string> numbers;
@@ -190,8 +221,8 @@ TEST(RaceSoak, UserCommandsDuringThousandWorkerScans) {
     RunSequence(seed, watchdog);
   }
   const std::chrono::duration<double> took = Steady::now() - begin;
-  std::printf("soak: %u sequences, %d commands, %d scans started, %d starts refused, %.1f s\n", count,
-              figures.commands, figures.started, figures.refused, took.count());
+  std::printf("soak: %u sequences, %d commands, %d scans started, %d starts refused, %d packets, %.1f s\n",
+              count, figures.commands, figures.started, figures.refused, figures.packets, took.count());
 }
 
 }  // namespace

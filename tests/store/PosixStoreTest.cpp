@@ -60,6 +60,17 @@ TEST(PosixStore, EachFailingCallShowsItsErrorAndChangesNothing) {
                                         {"stat", 1, ENAMETOOLONG, "RCl", texts::kIoBadFileName}};
   testing::TempFolder folder;
   for (const auto& step : steps) testing::ExpectFailingStepChangesNothing(SystemFiles(), step);
+  // A file over the limit is refused by its size, before a read that would fail.
+  SystemFiles().Replace("big", "1234");
+  EXPECT_EQ(SystemFiles().ReadAll("big", 4), "1234");
+  injected = {&steps[2], 0};
+  try {
+    SystemFiles().ReadAll("big", 3);
+    ADD_FAILURE() << "read";
+  } catch (const IoError& error) {
+    EXPECT_EQ(error.Code(), io_code::kNotEnoughMemory);
+  }
+  injected = {};
   calls = kSystem;
 
   std::filesystem::remove("Quarvo.txt");  // a folder in the file's place: never loaded nor replaced

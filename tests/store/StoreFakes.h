@@ -35,8 +35,11 @@ struct MemoryFiles final : FileStore {
   int folders = 0;                                   // folders created
   std::function<void()> whileWriting;  // runs as the results file is written, before it is in place
   bool IsPresent(const std::string& name) override { return files.count(name) != 0; }
-  std::string ReadAll(const std::string& name) override {
+  bool readRunsOutOfMemory = false;
+  std::string ReadAll(const std::string& name, std::size_t limit) override {
+    if (readRunsOutOfMemory) throw std::bad_alloc();
     if (failRead.count(name)) throw IoError(failRead[name]);
+    if (files.at(name).size() > limit) throw IoError(io_code::kNotEnoughMemory);
     return files.at(name);
   }
   void Replace(const std::string& name, const std::string& bytes) override {

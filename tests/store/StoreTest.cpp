@@ -91,6 +91,18 @@ TEST(ResultsFile, SaveLoadSaveKeepsTheBytesAndFailuresKeepEverything) {
     EXPECT_EQ(h.dialogs.errors, (Texts{messages[i], messages[i]})) << codes[i];
     h.dialogs.errors.clear();
   }
+  // A file too large to load (over 64 MiB, or over a million lines) and memory running out during
+  // a load are shown as the platform's "I/O error 8" for memory that ran out.
+  h.files.failReplace = h.files.failRead = {};
+  for (const std::size_t lines : {0, 1000001}) {
+    h.files.files["Quarvo.txt"] = lines ? std::string(lines, '\n') : std::string((64u << 20) + 1, 'x');
+    LoadList(h.persistence);
+  }
+  h.files.readRunsOutOfMemory = true;
+  LoadList(h.persistence);
+  h.files.readRunsOutOfMemory = false;
+  EXPECT_EQ(h.dialogs.errors, Texts(3, "I/O error 8"));
+  h.files.files["Quarvo.txt"] = saved;
   EXPECT_EQ(h.ListFile(), saved);
   EXPECT_EQ(h.table.RowCount(), 6);
   EXPECT_TRUE(h.state.ListChanged);

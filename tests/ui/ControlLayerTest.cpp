@@ -6,7 +6,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <memory>
 #include <set>
 #include <thread>
 #include <vector>
@@ -40,6 +43,19 @@ Bounds ChildBounds(const ControlObject* control) {
   MapWindowPoints(nullptr, GetParent(WindowHandle(control)), reinterpret_cast<POINT*>(&r), 2);
   return {r.left, r.top, r.right, r.bottom};
 }
+
+// Made before the layer's state (on first use, in a test), so destroyed after it when the program
+// ends: fails the run if the runtime's clean-up destroyed the controls, which a worker may still be
+// writing into then. The token lives in a control's event slot.
+struct ControlsOutliveTheProgram {
+  ~ControlsOutliveTheProgram() {
+    if (!armed || !token.expired()) return;
+    std::fputs("controls were destroyed while the program ended\n", stderr);
+    std::_Exit(3);
+  }
+  bool armed = false;
+  std::weak_ptr<int> token;
+} controlsOutliveTheProgram;
 
 class UiTest : public testing::Test {
  protected:
@@ -165,6 +181,10 @@ TEST_F(UiTest, TheLoopServesTextCallsFromManyThreadsAndEndsThroughTheMainWindow)
   EXPECT_TRUE(lastShown);
   EXPECT_EQ(WindowHandle(app), nullptr);               // the loop released the windows
   EXPECT_EQ(written.count(GetControlText(edit)), 1u);  // the window is gone: the stored text
+  auto token = std::make_shared<int>();                // the objects stay until the process ends
+  edit->ClickEvent = [token](ControlObject*) {};
+  controlsOutliveTheProgram.token = token;
+  controlsOutliveTheProgram.armed = true;
 }
 
 // Commands arrive at the owner and report the item's position, separators counted.

@@ -135,14 +135,18 @@ struct DeferredThreads final : ThreadLauncher {  // holds each thread until the 
 TEST(WakeRun, StartsOnceWhenIdleWithASelectionAndAStopEndsItAfterThePause) {
   const struct {
     bool idle, selected, launches;
-    std::uint32_t scanWorkers;  // of a stopped scan, still finishing
-  } refused[] = {
-      {false, true, true, 0}, {true, false, true, 0}, {true, true, false, 0}, {true, true, true, 3}};
+    std::uint32_t scanWorkers, runs;  // threads of an earlier run, still alive
+  } refused[] = {{false, true, true, 0, 0},
+                 {true, false, true, 0, 0},
+                 {true, true, false, 0, 0},
+                 {true, true, true, 3, 1},
+                 {true, true, true, 0, 1}};
   for (const auto& c : refused) {
     WakeHarness wake(2, {});
     wake.table.SetSelected(1, c.selected);
     wake.state.StopRequested = c.idle;
     wake.state.LiveThreads = c.scanWorkers;
+    wake.state.LiveRuns = c.runs;
     if (!c.launches) wake.threads.RefuseFrom(0);
     EXPECT_FALSE(StartWakeRun(wake.context, wake.socket));
     EXPECT_EQ(wake.state.StopRequested, c.idle);
@@ -162,6 +166,37 @@ TEST(WakeRun, StartsOnceWhenIdleWithASelectionAndAStopEndsItAfterThePause) {
   EXPECT_EQ(wake.window.History(UiText::MainCaption),
             (Texts{"10.0.0.1", SummaryLine(texts::kRunWake, 5000, 1, 3, false, 0)}));
   EXPECT_EQ(wake.window.Text(UiText::StartStop), texts::kStartCaption);
+  EXPECT_FALSE(wake.state.RunThreadAlive());
+  // A Stop between the menu command and the thread's start is kept: nothing is woken.
+  ASSERT_TRUE(StartWakeRun(context, wake.socket));
+  wake.state.StopRequested = true;
+  deferred.bodies.back()();
+  EXPECT_EQ(wake.Woken(), std::vector<int>{1});  // the first run's packet only
+  EXPECT_EQ(wake.window.Text(UiText::StartStop), texts::kStartCaption);
+}
+
+// After each pause the run goes on after the machine just woken, found by its number: rows added
+// or removed during the pause, the woken one included, never make it wake a row nobody selected.
+TEST(WakeRun, GoesOnAfterTheMachineJustWokenWhateverChangedDuringThePause) {
+  const struct {
+    const char* change;
+    std::function<void(ResultsTable&)> duringFirstPause;
+    std::vector<int> woken;
+  } cases[] = {
+      {"a row above removed", [](ResultsTable& t) { t.DeleteRow(0); }, {5, 6}},
+      {"a row added above", [](ResultsTable& t) { t.AddRow("00"); }, {5, 6}},
+      {"the woken row removed", [](ResultsTable& t) { t.DeleteRow(t.FindRow("05")); }, {5, 6}},
+      {"the next one deselected", [](ResultsTable& t) { t.SetSelected(t.FindRow("06"), false); }, {5}},
+  };
+  for (const auto& c : cases) {
+    WakeHarness wake(7, {5, 6});
+    bool changed = false;
+    wake.clock.OnSleep([&](std::uint32_t) { changed = changed || (c.duringFirstPause(wake.table), true); });
+    ASSERT_TRUE(StartWakeRun(wake.context, wake.socket));
+    wake.threads.JoinAll();
+    EXPECT_EQ(wake.Woken(), c.woken) << c.change;
+    EXPECT_FALSE(wake.state.RunThreadAlive()) << c.change;
+  }
 }
 
 }  // namespace

@@ -28,26 +28,36 @@ bool KeyLess(const std::string& a, const std::string& b) {
 
 }  // namespace
 
+std::int32_t ResultsTable::Rows::LowerBound(const std::string& key) const {
+  auto at = std::lower_bound(
+      rows_.begin(), rows_.end(), key,
+      [](const std::unique_ptr<Row>& r, const std::string& k) { return KeyLess(r->sortKey, k); });
+  return static_cast<std::int32_t>(at - rows_.begin());
+}
+
+std::int32_t ResultsTable::Rows::UpperBound(const std::string& key) const {
+  auto at = std::upper_bound(
+      rows_.begin(), rows_.end(), key,
+      [](const std::string& k, const std::unique_ptr<Row>& r) { return KeyLess(k, r->sortKey); });
+  return static_cast<std::int32_t>(at - rows_.begin());
+}
+
 std::int32_t ResultsTable::Rows::AddRow(const std::string& number) {
   auto row = std::make_unique<Row>();
   row->sortKey = SortKeyOf(number);
   row->cells[ColNumber] = number;
   // After any rows with an equal key, so equal keys keep the order in which they came.
-  auto at = std::upper_bound(
-      rows_.begin(), rows_.end(), row->sortKey,
-      [](const std::string& key, const std::unique_ptr<Row>& r) { return KeyLess(key, r->sortKey); });
-  at = rows_.insert(at, std::move(row));
+  const std::int32_t at = UpperBound(row->sortKey);
+  rows_.insert(rows_.begin() + at, std::move(row));
   ++version_;
-  return static_cast<std::int32_t>(at - rows_.begin());
+  return at;
 }
 
 std::int32_t ResultsTable::Rows::FindRow(const std::string& number) const {
   const std::string key = SortKeyOf(number);
-  auto at = std::lower_bound(
-      rows_.begin(), rows_.end(), key,
-      [](const std::unique_ptr<Row>& r, const std::string& k) { return KeyLess(r->sortKey, k); });
-  if (at == rows_.end() || (*at)->sortKey != key) return -1;
-  return static_cast<std::int32_t>(at - rows_.begin());
+  const std::int32_t at = LowerBound(key);
+  if (at == RowCount() || rows_[static_cast<std::size_t>(at)]->sortKey != key) return -1;
+  return at;
 }
 
 std::string ResultsTable::Rows::GetCell(std::int32_t row, int column) const {
@@ -102,6 +112,23 @@ bool ResultsTable::Rows::IsSelected(std::int32_t row) const {
 
 void ResultsTable::Rows::SetSelected(std::int32_t row, bool selected) {
   if (Valid(row)) rows_[static_cast<std::size_t>(row)]->selected = selected;
+}
+
+std::int32_t ResultsTable::Rows::NumberOrdinal(std::int32_t row) const {
+  if (!Valid(row)) return 0;
+  return row - LowerBound(rows_[static_cast<std::size_t>(row)]->sortKey) + 1;
+}
+
+std::int32_t ResultsTable::Rows::NextSelectedAfter(const std::string& number, std::int32_t ordinal) const {
+  const std::string key = SortKeyOf(number);
+  const std::int32_t first = LowerBound(key);
+  const std::int32_t held = UpperBound(key) - first;
+  return NextSelected(first + std::min(std::max(ordinal, 0), held) - 1);
+}
+
+void ResultsTable::Rows::SwapRows(Rows& other) {
+  rows_.swap(other.rows_);
+  ++version_;
 }
 
 void ResultsTable::SetListener(TableListener* listener) {

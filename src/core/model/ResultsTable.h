@@ -43,6 +43,15 @@ class ResultsTable {
     std::int32_t FirstSelected() const;
     std::int32_t NextSelected(std::int32_t row) const;
     bool IsSelected(std::int32_t row) const;
+    // Where a row stands among the rows of its machine number (1 for the first of them, and for a
+    // number held once); 0 for no row.
+    std::int32_t NumberOrdinal(std::int32_t row) const;
+    // The first selected row after the place of a machine number in the table's order, the first
+    // `ordinal` rows of that number counting as before it; -1 for none. Unlike a row index, that
+    // place stays right when rows are added or removed meanwhile, or the row itself is gone.
+    std::int32_t NextSelectedAfter(const std::string& number, std::int32_t ordinal) const;
+    // Puts the rows of `other` in place of these, in one change; `other` gets the old rows.
+    void SwapRows(Rows& other);
     // Only the user selects rows; the list view reports the user's selection through this.
     void SetSelected(std::int32_t row, bool selected);
     // Grows with every change of rows or cells (not of the selection).
@@ -55,6 +64,9 @@ class ResultsTable {
       bool selected = false;
     };
     bool Valid(std::int32_t row) const { return row >= 0 && row < RowCount(); }
+    // The index of the first row whose key is not less than `key`, and of the first greater.
+    std::int32_t LowerBound(const std::string& key) const;
+    std::int32_t UpperBound(const std::string& key) const;
     // Rows live on the heap so that an insert in the middle moves pointers, not cells.
     std::vector<std::unique_ptr<Row>> rows_;
     std::uint64_t version_ = 0;

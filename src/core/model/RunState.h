@@ -20,9 +20,18 @@ struct RunState {
   std::atomic<std::uint32_t> NumberDigits{0};
   // Workers of the current scan that have started and not yet finished.
   std::atomic<std::uint32_t> LiveThreads{0};
+  // Runs (a scan, a wake run) whose threads have not all returned: counted up before a run's first
+  // thread starts, and down by its last thread after its summary line, its last use of this state.
+  std::atomic<std::uint32_t> LiveRuns{0};
 
   std::atomic<std::uint32_t> RunStartTick{0};
   std::atomic<std::uint32_t> RunEndTick{0};
+
+  // Whether a thread of an earlier run is still alive. No scan or wake run starts then, even when
+  // the window already shows the start caption (a list load ends a run's status but not its
+  // threads): the old thread would take the new run's cleared stop flag as its own, or stop the
+  // new run with its closing summary.
+  bool RunThreadAlive() const { return LiveRuns != 0 || LiveThreads != 0; }
 };
 
 }  // namespace quarvo

@@ -41,11 +41,15 @@ void ReturnToIdle(RunContext& context) {
   context.window.SetText(UiText::StartStop, texts::kStartCaption);
 }
 
+// The scan's end, on its last thread: the summary, then the scan no longer counts as a live run.
+void EndScan(RunContext& context, std::shared_ptr<ScanSession>& session) {
+  session.reset();  // the scan's lock goes with it
+  ShowRunSummary(context, texts::kRunScan, 0);
+  context.state.LiveRuns.fetch_sub(1);
+}
+
 void FinishWorker(RunContext& context, std::shared_ptr<ScanSession>& session) {
-  if (context.state.LiveThreads.fetch_sub(1) == 1) {
-    session.reset();  // the last worker: the scan's lock goes with it
-    ShowRunSummary(context, texts::kRunScan, 0);
-  }
+  if (context.state.LiveThreads.fetch_sub(1) == 1) EndScan(context, session);
 }
 
 void ScanWorker(RunContext& context, std::shared_ptr<ScanSession> session, std::uint32_t index) {
@@ -78,10 +82,7 @@ void LaunchWorkers(RunContext& context, std::shared_ptr<ScanSession> session) {
     // No more threads can be had: the workers not started are not counted, so that the last worker
     // that did run ends the scan; when none is left running, the scan ends here.
     const std::uint32_t missing = threadCount - index + 1;
-    if (context.state.LiveThreads.fetch_sub(missing) == missing) {
-      session.reset();
-      ShowRunSummary(context, texts::kRunScan, 0);
-    }
+    if (context.state.LiveThreads.fetch_sub(missing) == missing) EndScan(context, session);
     return;
   }
 }
@@ -172,6 +173,7 @@ ScanStart StartScan(RunContext& context) {
 
   auto session = std::make_shared<ScanSession>();
   session->plan = plan;
+  state.LiveRuns.fetch_add(1);
   state.LiveThreads = plan.threadCount;
   state.RunStartTick = context.clock.TickCount();
   // The workers are started from a thread of their own, so that the window goes on answering while

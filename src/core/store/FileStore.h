@@ -2,6 +2,7 @@
 // a bare name lies in the current directory. Every failure throws IoError.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace quarvo {
@@ -11,8 +12,10 @@ class FileStore {
   virtual ~FileStore() = default;
   // True when the name is an existing file; false for a folder, a missing file or any failure.
   virtual bool IsPresent(const std::string& name) = 0;
-  // The whole file, opened for reading while other programs may read it too.
-  virtual std::string ReadAll(const std::string& name) = 0;
+  // The whole file, opened for reading while other programs may read it too. A file of more than
+  // `limit` bytes is refused with io_code::kNotEnoughMemory: by its size before anything is read,
+  // and, should it grow meanwhile, as soon as the bytes read pass the limit.
+  virtual std::string ReadAll(const std::string& name, std::size_t limit) = 0;
   // Writes the bytes to a new file beside the old one and then puts it in the old one's place, so
   // a failure at any step leaves the old file as it was. A file that may not be written (read-only,
   // locked by another program, a folder) fails before anything is written.

@@ -1,5 +1,6 @@
 #include "store/IniProfile.h"
 
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -115,7 +116,7 @@ std::string IniProfile::GetString(const std::string& section, const std::string&
   std::string bytes;
   try {
     if (!files_.IsPresent(path_)) return ProfileBufferText(defaultText);
-    bytes = files_.ReadAll(path_);
+    bytes = files_.ReadAll(path_, SIZE_MAX);
   } catch (const IoError&) {
     return ProfileBufferText(defaultText);  // a file that cannot be read holds nothing
   }
@@ -127,7 +128,7 @@ bool IniProfile::WriteString(const std::string& section, const std::string& key,
   const std::string stored = value.substr(0, value.find_first_of(std::string("\0\r\n", 3)));
   try {
     // A file that exists but cannot be read is not replaced by one holding only this key.
-    const std::string bytes = files_.IsPresent(path_) ? files_.ReadAll(path_) : std::string();
+    const std::string bytes = files_.IsPresent(path_) ? files_.ReadAll(path_, SIZE_MAX) : std::string();
     std::vector<Line> lines = SplitLines(bytes);
     const Place place = Find(lines, section, key);
     const Line keyLine{key + "=" + stored, kLineEnd};

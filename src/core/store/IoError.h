@@ -12,6 +12,9 @@ inline constexpr int kFileNotFound = 2;
 inline constexpr int kBadFileName = 3;
 inline constexpr int kTooManyFiles = 4;
 inline constexpr int kAccessDenied = 5;
+// The platform's code for memory that ran out (shown as "I/O error 8"); also given for a file too
+// large to load.
+inline constexpr int kNotEnoughMemory = 8;
 inline constexpr int kReadPastEnd = 100;
 inline constexpr int kDiskFull = 101;
 inline constexpr int kBadNumber = 106;

@@ -1,6 +1,7 @@
 #include "store/ResultsFileFormat.h"
 
 #include "net/ExtractField.h"
+#include "store/IoError.h"
 
 namespace quarvo {
 
@@ -24,8 +25,12 @@ std::string FormatResultsFile(const std::vector<StoredRow>& rows) {
   return bytes;
 }
 
-std::vector<std::string> SplitResultsLines(const std::string& bytes) {
-  std::vector<std::string> lines;
+namespace {
+
+// Hands each line of the file to `take`, in order, as it is found: no copy of all lines is held.
+// The line's buffer is reused for the next line.
+template <class Take>
+void ForEachLine(const std::string& bytes, Take&& take) {
   std::string line;
   // Whether any byte was taken since the last line end: only then does the end of the file close
   // a last line without its line end (a dropped CR counts, as it opened the line).
@@ -35,7 +40,7 @@ std::vector<std::string> SplitResultsLines(const std::string& bytes) {
     const char byte = bytes[i];
     if (byte == kEndOfFile) break;
     if (byte == '\n') {
-      lines.push_back(std::move(line));
+      take(line);
       line.clear();
       open = false;
       continue;
@@ -43,7 +48,7 @@ std::vector<std::string> SplitResultsLines(const std::string& bytes) {
     open = true;
     if (byte == '\r') {
       if (i + 1 < size && bytes[i + 1] == '\n') {
-        lines.push_back(std::move(line));
+        take(line);
         line.clear();
         open = false;
         ++i;
@@ -52,7 +57,14 @@ std::vector<std::string> SplitResultsLines(const std::string& bytes) {
     }
     line += byte;
   }
-  if (open) lines.push_back(std::move(line));
+  if (open) take(line);
+}
+
+}  // namespace
+
+std::vector<std::string> SplitResultsLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  ForEachLine(bytes, [&lines](const std::string& line) { lines.push_back(line); });
   return lines;
 }
 
@@ -65,9 +77,15 @@ StoredRow SplitResultsLine(const std::string& line) {
   return row;
 }
 
-std::vector<StoredRow> ParseResultsFile(const std::string& bytes) {
+std::vector<StoredRow> ParseResultsFile(const std::string& bytes, std::size_t maxRows) {
+  // Counted first, so that a file of too many lines is refused before any row is made, and the
+  // rows take no more room than they need.
+  std::size_t count = 0;
+  ForEachLine(bytes, [&count](const std::string&) { ++count; });
+  if (count > maxRows) throw IoError(io_code::kNotEnoughMemory);
   std::vector<StoredRow> rows;
-  for (const std::string& line : SplitResultsLines(bytes)) rows.push_back(SplitResultsLine(line));
+  rows.reserve(count);
+  ForEachLine(bytes, [&rows](const std::string& line) { rows.push_back(SplitResultsLine(line)); });
   return rows;
 }
 

@@ -2,6 +2,8 @@
 // address separated by tabs and ended by CR LF; no header. Cells are written byte for byte.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -31,7 +33,8 @@ std::vector<std::string> SplitResultsLines(const std::string& bytes);
 // tab; with none the number and IP are empty and the MAC is the whole line.
 StoredRow SplitResultsLine(const std::string& line);
 
-// Every row of a file, in the file's order.
-std::vector<StoredRow> ParseResultsFile(const std::string& bytes);
+// Every row of a file, in the file's order, each line cut as it is found. A file of more than
+// `maxRows` lines is refused with IoError(io_code::kNotEnoughMemory).
+std::vector<StoredRow> ParseResultsFile(const std::string& bytes, std::size_t maxRows = SIZE_MAX);
 
 }  // namespace quarvo

@@ -18,44 +18,71 @@ std::uint32_t WakePause(const std::string& threadsText) {
   }
 }
 
+namespace {
+
+// The row to wake next, read in the step that found it.
+struct WakeTarget {
+  bool found = false;
+  std::string number, ip, mac;
+  std::int32_t ordinal = 0;  // among the rows of its machine number
+};
+
+WakeTarget TargetAt(const ResultsTable::Rows& rows, std::int32_t row) {
+  WakeTarget target;
+  if (row < 0) return target;
+  target.found = true;
+  target.number = rows.GetCell(row, ColNumber);
+  target.ip = rows.GetCell(row, ColIp);
+  target.mac = rows.GetCell(row, ColMac);
+  target.ordinal = rows.NumberOrdinal(row);
+  return target;
+}
+
 void WakeWorker(RunContext& context, WakeSocket& socket) {
   RunState& state = context.state;
   ResultsTable& table = context.table;
   std::uint32_t count = 0;
-  state.StopRequested = false;
   context.window.SetText(UiText::StartStop, texts::kStopCaption);
   state.RunStartTick = context.clock.TickCount();
 
-  std::int32_t row = table.SelectedCount() > 0 ? table.FirstSelected() : -1;
-  while (row != -1 && !state.StopRequested) {
-    context.window.SetText(UiText::MainCaption, table.GetCell(row, ColIp));
+  WakeTarget target =
+      table.Transact([](ResultsTable::Rows& rows) { return TargetAt(rows, rows.FirstSelected()); });
+  while (target.found && !state.StopRequested) {
+    context.window.SetText(UiText::MainCaption, target.ip);
     bool sent = true;
     try {
-      SendWakePacket(table.GetCell(row, ColMac), socket);
+      SendWakePacket(target.mac, socket);
     } catch (const ConversionError&) {
       sent = false;  // no MAC address to wake: the row is left out, the run goes on
     }
-    row = table.NextSelected(row);
-    if (!sent) continue;
-    ++count;
-    // Read afresh after every packet, so that a new pause typed during the run takes effect.
-    context.clock.Sleep(WakePause(context.window.GetText(UiText::Threads)));
+    if (sent) {
+      ++count;
+      // Read afresh after every packet, so that a new pause typed during the run takes effect.
+      context.clock.Sleep(WakePause(context.window.GetText(UiText::Threads)));
+    }
+    target = table.Transact([&target](ResultsTable::Rows& rows) {
+      return TargetAt(rows, rows.NextSelectedAfter(target.number, target.ordinal));
+    });
   }
   ShowRunSummary(context, texts::kRunWake, count);
+  state.LiveRuns.fetch_sub(1);  // the last use of the shared state
 }
+
+}  // namespace
 
 bool StartWakeRun(RunContext& context, WakeSocket& socket) {
   RunState& state = context.state;
-  // Workers of a stopped scan that are still finishing would take the cleared stop flag as theirs
-  // and scan on: no run starts before they are done.
-  if (!state.StopRequested || state.LiveThreads != 0 || context.table.SelectedCount() <= 0) return false;
+  if (!state.StopRequested || state.RunThreadAlive() || context.table.SelectedCount() <= 0) return false;
   // The run counts as begun from here, before its thread runs: a second "唤醒" or a Start click in
-  // between finds the program busy instead of starting a second run beside this one.
+  // between finds the program busy instead of starting a second run beside this one, and a Stop
+  // given meanwhile is kept, as only this clears the flag.
+  state.LiveRuns.fetch_add(1);
   state.StopRequested = false;
   context.window.SetText(UiText::StartStop, texts::kStopCaption);
   if (context.threads.Launch([&context, &socket] { WakeWorker(context, socket); })) return true;
   state.StopRequested = true;
   context.window.SetText(UiText::StartStop, texts::kStartCaption);
+  state.LiveRuns.fetch_sub(1);
   return false;
 }
 

@@ -11,16 +11,18 @@
 namespace quarvo {
 
 // Starts a wake run on a new thread and returns at once, but only while no run is active
-// (StopRequested set and no scan worker left) and at least one row is selected; true when the thread
-// was started.
+// (StopRequested set and no thread of an earlier run alive) and at least one row is selected; true
+// when the thread was started. The run counts as begun from here: the stop flag is cleared here
+// and nowhere else, so a Stop given before the thread runs is kept, and the run counts as a live
+// run until its thread has returned.
+//
+// The thread walks the live selection in the table's order: after each pause it goes on with the
+// first row selected then after the machine just woken, found by its machine number, so rows added
+// or removed meanwhile cannot make it wake a row nobody selected. It shows each row's IP address in
+// the window caption while it is woken, checks for a stop before every row, and ends with the
+// summary line "唤醒..." counting the packets sent, also when it was stopped. A row whose MAC text
+// cannot be read is left out and not counted.
 bool StartWakeRun(RunContext& context, WakeSocket& socket);
-
-// The body of the wake thread. Walks the live selection: a row selected or deselected below the
-// current one during the run is woken or left out. Shows each row's IP address in the window
-// caption while it is woken, checks for a stop before every row, and ends with the summary line
-// "唤醒..." counting the packets sent, also when it was stopped. A row whose MAC text cannot be
-// read is left out and not counted.
-void WakeWorker(RunContext& context, WakeSocket& socket);
 
 // The pause after a packet, in milliseconds, from the threads box's text: its whole number when
 // that is 0 or more (0 only gives up the time slice), else 1 (an empty box, or one holding no

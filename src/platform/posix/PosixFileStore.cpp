@@ -93,10 +93,16 @@ class PosixFiles final : public FileStore {
     return Os().stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode);
   }
 
-  std::string ReadAll(const std::string& name) override {
+  std::string ReadAll(const std::string& name, std::size_t limit) override {
     Descriptor file(Os().open(name.c_str(), O_RDONLY | O_CLOEXEC, 0));
     if (file.Get() < 0) ThrowErrno();
     std::string bytes;
+    // A size that cannot be learned is no failure: the reading below keeps to the limit too.
+    struct stat info {};
+    if (fstat(file.Get(), &info) == 0 && S_ISREG(info.st_mode)) {
+      if (static_cast<unsigned long long>(info.st_size) > limit) throw IoError(io_code::kNotEnoughMemory);
+      bytes.reserve(static_cast<std::size_t>(info.st_size));
+    }
     char buffer[64 * 1024];
     for (;;) {
       const ssize_t got = Os().read(file.Get(), buffer, sizeof buffer);
@@ -105,6 +111,7 @@ class PosixFiles final : public FileStore {
         ThrowErrno();
       }
       if (got == 0) break;
+      if (static_cast<std::size_t>(got) > limit - bytes.size()) throw IoError(io_code::kNotEnoughMemory);
       bytes.append(buffer, static_cast<std::size_t>(got));
     }
     file.Close();

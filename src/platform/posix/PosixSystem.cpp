@@ -54,12 +54,12 @@ class DetachedThreads final : public ThreadLauncher {
 }  // namespace
 
 Clock& SystemClock() {
-  static SteadyClock clock;
+  static SteadyClock& clock = *new SteadyClock;  // never freed: see System.h
   return clock;
 }
 
 ThreadLauncher& SystemThreads() {
-  static DetachedThreads threads;
+  static DetachedThreads& threads = *new DetachedThreads;  // never freed: see System.h
   return threads;
 }
 

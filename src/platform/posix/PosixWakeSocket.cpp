@@ -47,7 +47,7 @@ class PosixWakeSocket final : public WakeSocket {
 }  // namespace
 
 WakeSocket& SystemWakeSocket() {
-  static PosixWakeSocket socket;
+  static PosixWakeSocket& socket = *new PosixWakeSocket;  // never freed: see System.h
   return socket;
 }
 

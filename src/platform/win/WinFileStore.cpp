@@ -76,15 +76,22 @@ class WinFiles final : public FileStore {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   }
 
-  std::string ReadAll(const std::string& name) override {
+  std::string ReadAll(const std::string& name, std::size_t limit) override {
     Handle file(Open(WideOrThrow(name), GENERIC_READ, OPEN_EXISTING));
     if (!file.Valid()) ThrowLastError();
     std::string bytes;
+    // A size that cannot be learned is no failure: the reading below keeps to the limit too.
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file.Get(), &size)) {
+      if (static_cast<unsigned long long>(size.QuadPart) > limit) throw IoError(io_code::kNotEnoughMemory);
+      bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+    }
     char buffer[64 * 1024];
     for (;;) {
       DWORD got = 0;
       if (!Os().readFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) ThrowLastError();
       if (got == 0) break;
+      if (got > limit - bytes.size()) throw IoError(io_code::kNotEnoughMemory);
       bytes.append(buffer, got);
     }
     file.Close();

@@ -43,12 +43,12 @@ class DetachedThreads final : public ThreadLauncher {
 }  // namespace
 
 Clock& SystemClock() {
-  static TickClock clock;
+  static TickClock& clock = *new TickClock;  // never freed: see System.h
   return clock;
 }
 
 ThreadLauncher& SystemThreads() {
-  static DetachedThreads threads;
+  static DetachedThreads& threads = *new DetachedThreads;  // never freed: see System.h
   return threads;
 }
 

@@ -45,7 +45,7 @@ class WinsockWakeSocket final : public WakeSocket {
 }  // namespace
 
 WakeSocket& SystemWakeSocket() {
-  static WinsockWakeSocket socket;
+  static WinsockWakeSocket& socket = *new WinsockWakeSocket;  // never freed: see System.h
   return socket;
 }
 

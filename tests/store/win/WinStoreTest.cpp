@@ -36,6 +36,9 @@ TEST(WinStore, ListFileSettingsAndFailuresOnThePlatform) {
   EXPECT_FALSE(SaveListOnRequest(real));
   EXPECT_EQ(h.dialogs.errors, (Texts{"File access denied", "File access denied"}));
 
+  files.Replace("big", "1234");  // a file over the limit is refused
+  EXPECT_EQ(files.ReadAll("big", 4), "1234");
+  EXPECT_THROW(files.ReadAll("big", 3), IoError);
   files.Replace("\xCA\xFD\xBE\xDD.txt", "x");  // a CP936 name reaches the platform as its characters
   EXPECT_TRUE(fs::exists(L"\u6570\u636E.txt"));
 

@@ -49,7 +49,7 @@ struct LayerState {
   UINT nextMenuId = 0x1000;
   HICON icon = nullptr;
   // Application objects stay allocated until the process ends: a worker thread may still hold a
-  // control after the loop has released the windows.
+  // control after the loop has released the windows, and the state itself is never destroyed.
   std::vector<std::unique_ptr<ControlObject>> roots;
 };
 LayerState& Layer();

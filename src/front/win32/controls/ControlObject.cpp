@@ -14,8 +14,11 @@ thread_local ControlObject* creating = nullptr;
 
 }  // namespace
 
+// Allocated once and never freed: when the program's entry returns, the runtime's clean-up runs
+// while scan workers or the wake thread may still write texts into controls, so no destructor may
+// take the controls away under them. The process's end frees everything.
 LayerState& Layer() {
-  static LayerState state;
+  static LayerState& state = *new LayerState;
   return state;
 }
 
