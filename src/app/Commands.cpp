@@ -9,12 +9,17 @@
 
 namespace quarvo {
 
-void OnStartStopClick(CommandContext& context) {
+bool StartStopClickStarts(CommandContext& context) {
   RunContext& run = context.run;
   // A list load ends its run with the start caption even while a stopped scan's last workers or a
   // wake thread in its pause are still alive. No new scan starts before they are done: it would
   // clear the stop flag they obey, and their closing summary would stop it.
-  if (run.window.GetText(UiText::StartStop) != texts::kStartCaption || run.state.RunThreadAlive()) {
+  return run.window.GetText(UiText::StartStop) == texts::kStartCaption && !run.state.RunThreadAlive();
+}
+
+void OnStartStopClick(CommandContext& context) {
+  RunContext& run = context.run;
+  if (!StartStopClickStarts(context)) {
     run.state.StopRequested = true;
     return;
   }

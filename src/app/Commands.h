@@ -56,6 +56,8 @@ enum FormMessage : int { kCloseMessage, kHelpMessage };
 // "开始(&S)" starts a scan; any other caption only asks the running scan or wake run to stop, and so
 // does "开始(&S)" while a thread of an earlier scan or wake run is still alive.
 void OnStartStopClick(CommandContext& context);
+// Whether a click on Start/Stop now would start a scan (rather than only ask for a stop).
+bool StartStopClickStarts(CommandContext& context);
 void OnClearClick(CommandContext& context);
 // A right click on the list opens its menu at the pointer; a left click does nothing.
 void OnListMouse(CommandContext& context, bool rightButton);

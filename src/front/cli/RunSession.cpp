@@ -43,7 +43,7 @@ std::string RunSession::WaitForEnd(const std::string& runName, const std::functi
   wasInterrupted = false;
   for (;;) {
     const std::optional<std::string> summary = window.WaitForSummary(runName, std::chrono::milliseconds(200));
-    if (summary && state.StopRequested && state.LiveThreads == 0) return *summary;
+    if (summary && state.StopRequested && !state.RunThreadAlive()) return *summary;
     if (!wasInterrupted && interrupted && interrupted()) {
       // What the Stop button does while a run goes on. The handler itself is not called: should
       // the run end just now, it would read the start caption and begin a new scan.

@@ -63,8 +63,7 @@ void QtProgram::Close() {
 
 void QtProgram::OnStartStop() {
   // A click that starts a scan needs an engine first; one that stops a run does not.
-  const bool starts = port_.GetText(UiText::StartStop) == texts::kStartCaption && state.LiveThreads == 0;
-  if (starts && !OpenEngine()) return;
+  if (StartStopClickStarts(commands_) && !OpenEngine()) return;
   OnStartStopClick(commands_);
 }
 
