@@ -16,7 +16,7 @@ work=$(mktemp -d /tmp/quarvo-bench.XXXXXX)
 chmod 755 "$work"
 cp "$quarvo" "$work/quarvo" && chmod 755 "$work/quarvo"
 LAN_NO_TRAP=1
-trap 'lan_down; rm -rf "$work"' EXIT
+trap 'lan_down; [ -n "${QUARVO_BENCH_KEEP:-}" ] || rm -rf "$work"' EXIT
 trap 'exit 1' INT TERM HUP
 
 row() { printf '%s\t%s\t%s\t%s\t%s\n' "$@"; }
@@ -103,5 +103,5 @@ bench_lan() {
   lan_down
 }
 
-bench_lan /24 10.77.0.1/24 10.77.0.1 10.77.0.254 200 254 0.6
+[ -n "${QUARVO_BENCH_ONLY20:-}" ] || bench_lan /24 10.77.0.1/24 10.77.0.1 10.77.0.254 200 254 0.6
 bench_lan /20 10.78.0.1/20 10.78.0.1 10.78.15.254 800 1000 0.3

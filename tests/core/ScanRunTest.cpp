@@ -75,6 +75,15 @@ TEST(ScanStartRange, RangeAcrossAnOctetBoundaryAndMachineNumbers) {
   EXPECT_EQ(scan.Row("254")[0], "192.168.0.254");
   EXPECT_EQ(scan.Row(".00")[0], "192.168.1.0");
   EXPECT_EQ(scan.Row(".05")[1], "00-1A-2B-3C-4D-5F");
+
+  // Past 512 addresses every machine still gets a row of its own: 10.0.2.1 is no change of 10.0.1.1.
+  ScanHarness wide;
+  for (const char* ip : {"10.0.0.1", "10.0.1.1", "10.0.2.1", "10.0.3.1", "10.0.15.1"})
+    wide.probe.Answer(ip, kMacA);
+  wide.Run("10.0.0.1", "10.0.15.254", "1000");
+  EXPECT_EQ(wide.table.RowCount(), 5);
+  EXPECT_EQ(wide.Row("3.001")[0], "10.0.3.1");
+  EXPECT_EQ(wide.Row("15.001")[3], "New");
 }
 
 TEST(ScanMerge, NewSameChangedSilentRules) {

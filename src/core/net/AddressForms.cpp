@@ -29,10 +29,13 @@ std::int32_t LeadHexByte(const std::string& hex) {
 std::string FormatMachineNumber(std::int32_t number, std::uint32_t digits) {
   std::string body = DecimalText(number <= 255 ? number : number % 256);
   while (body.size() < digits) body.insert(body.begin(), '0');
+  // Numbers 256..511 keep their "." form, which lists saved from ranges across one octet boundary
+  // hold. Past that the count of 256s is written out: a lone "." (or "..") for every higher count
+  // gave 10.0.2.1 and 10.0.3.1 one machine number, and the scan merged them into one row.
   const std::int32_t high = number / 256;
-  if (high >= 1 && high <= 255) return "." + body;
-  if (high >= 256 && high <= 65536) return ".." + body;
-  return body;
+  if (high == 0) return body;
+  if (high == 1) return "." + body;
+  return DecimalText(high) + "." + body;
 }
 
 std::string AddressHex(std::uint32_t value) {

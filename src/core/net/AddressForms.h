@@ -22,7 +22,8 @@ std::int32_t SwapHexBytes(const std::string& hex);
 std::int32_t LeadHexByte(const std::string& hex);
 
 // Machine-number text: the number (or its low byte past 255) zero-padded to `digits`, with "."
-// before numbers 256..65535 and ".." before 65536..16777471.
+// before numbers 256..511 and the number of 256s and "." before larger ones ("2.004" for 516), so
+// that every address of a range has a number of its own.
 std::string FormatMachineNumber(std::int32_t number, std::uint32_t digits);
 
 // The address hex text of a 32-bit value: HexText(value, 8).
