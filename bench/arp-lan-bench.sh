@@ -14,7 +14,7 @@ if [ "$(id -u)" -ne 0 ] || ! command -v arp-scan >/dev/null; then
 fi
 work=$(mktemp -d /tmp/quarvo-bench.XXXXXX)
 chmod 755 "$work"
-cp "$quarvo" "$work/quarvo" && chmod 755 "$work/quarvo"
+mkdir "$work/bin" && chmod 755 "$work/bin" && cp "$quarvo" "$work/bin/quarvo" && chmod 755 "$work/bin/quarvo"
 LAN_NO_TRAP=1
 trap 'lan_down; [ -n "${QUARVO_BENCH_KEEP:-}" ] || rm -rf "$work"' EXIT
 trap 'exit 1' INT TERM HUP
@@ -23,10 +23,12 @@ row() { printf '%s\t%s\t%s\t%s\t%s\n' "$@"; }
 ms() { echo $(($(date +%s%N) / 1000000)); }
 verdict() { awk -v v="$1" -v g="$2" 'BEGIN { print (v <= g) ? "met" : "MISSED" }'; }
 
-# bench_lan NAME CIDR FIRST LAST HOSTS THREADS GOAL_RATIO: HOSTS answering machines spread over the
-# range, every fifth address or so left silent.
+# bench_lan NAME CIDR FIRST LAST HOSTS THREADS GOAL_RATIO MACHINES: HOSTS answering machines spread
+# over the range, the addresses between them silent; MACHINES is "macvlan" (one macvlan with its own
+# MAC per machine, answered by the hosts' kernel) or "responder" (bench/lan_responder.py answers for
+# all of them on the trunk).
 bench_lan() {
-  local name=$1 cidr=$2 first=$3 last=$4 count=$5 threads=$6 goal=$7
+  local name=$1 cidr=$2 first=$3 last=$4 count=$5 threads=$6 goal=$7 machines=$8
   lan_up "$cidr" || { echo "lan_up failed" >&2; return 1; }
   local lo hi total
   lo=$(_lan_int "$first") hi=$(_lan_int "$last") total=$((hi - lo + 1))
@@ -45,7 +47,14 @@ bench_lan() {
     n=$((n + 1))
   done
   sort -u "$work/expected" -o "$work/expected"
-  lan_hosts <"$work/expected"
+  local responder=""
+  if [ "$machines" = responder ]; then
+    lan_exec_hosts python3 "$here/lan_responder.py" "$LAN_TRUNK" "$work/expected" >"$work/responder" 2>&1 &
+    responder=$!
+    for _ in $(seq 50); do grep -q ready "$work/responder" && break; sleep 0.1; done
+  else
+    lan_hosts <"$work/expected"
+  fi
   awk '{ m = toupper($2); gsub(":", "-", m); print $1, m }' "$work/expected" | sort >"$work/want"
 
   # arp-scan with its defaults.
@@ -59,7 +68,7 @@ bench_lan() {
   # quarvo, raw engine (root), after the kernel forgot what arp-scan's answers taught it.
   lan_exec_scanner ip neigh flush dev "$LAN_IF" >/dev/null 2>&1
   t0=$(ms)
-  lan_exec_scanner /usr/bin/time -f '%M %U %S' -o "$work/time" "$work/quarvo" scan "$first" "$last" \
+  lan_exec_scanner /usr/bin/time -f '%M %U %S' -o "$work/time" "$work/bin/quarvo" scan "$first" "$last" \
     --threads "$threads" --tsv >"$work/quarvo.out" 2>"$work/quarvo.err"
   t1=$(ms)
   local qwall=$((t1 - t0))
@@ -72,12 +81,12 @@ bench_lan() {
   found_a=$(wc -l <"$work/arpscan")
   right_a=$(comm -12 "$work/want" "$work/arpscan" | wc -l)
   local rss user sys
-  read -r rss user sys <"$work/time"
+  read -r rss user sys < <(tail -n 1 "$work/time")
   local ratio
   ratio=$(awk -v q="$qwall" -v a="$scanwall" 'BEGIN { printf "%.2f", q / a }')
   local all_ok=no
   [ "$right_q" -eq "$want" ] && [ "$invented_q" -eq 0 ] && all_ok=yes
-  row "LAN $name" "machines answering" "$want" "" ""
+  row "LAN $name" "machines answering ($machines)" "$want" "" ""
   row "LAN $name" "arp-scan: found, right MAC" "$found_a, $right_a" "" ""
   row "LAN $name" "quarvo raw: found, right MAC, invented" "$found_q, $right_q, $invented_q" "all, none invented" \
     "$([ $all_ok = yes ] && echo met || echo MISSED)"
@@ -90,7 +99,7 @@ bench_lan() {
     # The kernel engine: the same scan as nobody, with no raw socket.
     lan_exec_scanner ip neigh flush dev "$LAN_IF" >/dev/null 2>&1
     t0=$(ms)
-    lan_exec_scanner setpriv --reuid=65534 --regid=65534 --clear-groups "$work/quarvo" scan "$first" "$last" \
+    lan_exec_scanner setpriv --reuid=65534 --regid=65534 --clear-groups "$work/bin/quarvo" scan "$first" "$last" \
       --threads "$threads" --tsv >"$work/kernel.out" 2>"$work/kernel.err"
     t1=$(ms)
     awk -F'\t' '{ print $2, $3 }' "$work/kernel.out" | grep -v "^$LAN_ADDRESS " | sort -u >"$work/kernel"
@@ -100,8 +109,9 @@ bench_lan() {
       "$(wc -l <"$work/kernel"), $right_k" "" ""
     row "LAN $name" "quarvo kernel engine: wall" "$((t1 - t0)) ms" "" ""
   fi
+  [ -n "$responder" ] && kill "$responder" 2>/dev/null && wait "$responder" 2>/dev/null
   lan_down
 }
 
-[ -n "${QUARVO_BENCH_ONLY20:-}" ] || bench_lan /24 10.77.0.1/24 10.77.0.1 10.77.0.254 200 254 0.6
-bench_lan /20 10.78.0.1/20 10.78.0.1 10.78.15.254 800 1000 0.3
+bench_lan /24 10.77.0.1/24 10.77.0.1 10.77.0.254 200 254 0.6 macvlan
+bench_lan /20 10.78.0.1/20 10.78.0.1 10.78.15.254 800 1000 0.3 responder

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/ArpEngine.h"
+
 namespace quarvo {
 
 struct ScanArguments {
@@ -16,7 +18,7 @@ struct ScanArguments {
   std::optional<std::string> listFile;
   bool save = false;
   bool tsv = false;
-  std::uint32_t timeoutMs = 1000;
+  std::uint32_t timeoutMs = ArpEngineOptions{}.timeoutMs;
 };
 
 struct WakeArguments {

@@ -25,7 +25,7 @@ constexpr char kUsage[] =
     "  --list FILE    load this results file first, so that rows are marked against it\n"
     "  --save         write the merged list back to FILE\n"
     "  --tsv          one tab-separated line per row on standard output, the summary on standard error\n"
-    "  --timeout MS   how long a silent address is asked, retries included (default 1000)\n"
+    "  --timeout MS   how long a silent address is asked, retries included (default 800)\n"
     "wake sends one magic packet to 255.255.255.255 UDP port 9 for each TARGET: a MAC address, or,\n"
     "with --list, a machine number or IP address of a row of FILE.\n"
     "  --pause MS     pause after each packet (default 0)\n"
