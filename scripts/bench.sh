@@ -9,6 +9,12 @@ trap 'rm -f "$figures"' EXIT
 cmake -S . -B build/linux >/dev/null
 cmake --build build/linux -j"$(nproc)" --target scan_bench >/dev/null
 build/linux/bench/scan_bench native >>"$figures"
+# The Linux program's real ARP against arp-scan on a virtual LAN in namespaces of its own.
+for tool in arp-scan:arp-scan time:/usr/bin/time; do
+  command -v "${tool#*:}" >/dev/null || apt-get install -y -qq --no-install-recommends "${tool%%:*}" >/dev/null
+done
+cmake --build build/linux -j"$(nproc)" --target quarvo >/dev/null
+bash bench/arp-lan-bench.sh build/linux/quarvo >>"$figures"
 # The Linux window on a virtual display, when this build has one (Qt 6 found).
 if cmake --build build/linux -j"$(nproc)" --target qt_window_bench >/dev/null 2>&1; then
   xvfb-run -a -s "-screen 0 1024x768x24" build/linux/bench/qt_window_bench 2>/dev/null | grep -P '\t' >>"$figures" || true
