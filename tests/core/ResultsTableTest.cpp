@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -33,6 +34,36 @@ TEST(ResultsTable, RowsStaySortedAndAddRowReturnsTheLandingIndex) {
   table.AddRow("\xB0\x41");
   EXPECT_EQ(table.FindRow("\xB0\x61"), -1);
   EXPECT_EQ(table.FindRow("\xB0\x41"), 7);
+}
+
+// Thousands of rows in a shuffled order, with duplicates, deletes and selections among them: the
+// table agrees with a plain sorted list at every index (the rows are kept in blocks internally).
+TEST(ResultsTable, ManyRowsInAnyOrderMatchASortedList) {
+  ResultsTable table;
+  std::vector<std::string> model;
+  std::uint32_t seed = 7;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 8) % 3000u; };
+  for (int i = 0; i < 6000; ++i) {
+    const std::string key = std::to_string(next());
+    const auto at = std::upper_bound(model.begin(), model.end(), key);
+    EXPECT_EQ(table.AddRow(key), at - model.begin());
+    model.insert(at, key);
+    if (i % 5 == 4) {
+      const std::int32_t row = static_cast<std::int32_t>(next() % model.size());
+      table.DeleteRow(row);
+      model.erase(model.begin() + row);
+    }
+  }
+  ASSERT_EQ(Keys(table), model);
+  for (std::int32_t row : {0, 700, 2999, static_cast<std::int32_t>(model.size()) - 1}) {
+    table.SetSelected(row, true);
+    EXPECT_EQ(
+        table.FindRow(model[static_cast<std::size_t>(row)]),
+        std::lower_bound(model.begin(), model.end(), model[static_cast<std::size_t>(row)]) - model.begin());
+  }
+  EXPECT_EQ(table.SelectedCount(), 4);
+  EXPECT_EQ(table.NextSelected(700), 2999);
+  EXPECT_EQ(table.NextSelected(2999), static_cast<std::int32_t>(model.size()) - 1);
 }
 
 TEST(ResultsTable, OutOfRangeIndexesChangeNothingAndCellsKeepAnyBytes) {

@@ -29,17 +29,13 @@ bool KeyLess(const std::string& a, const std::string& b) {
 }  // namespace
 
 std::int32_t ResultsTable::Rows::LowerBound(const std::string& key) const {
-  auto at = std::lower_bound(
-      rows_.begin(), rows_.end(), key,
-      [](const std::unique_ptr<Row>& r, const std::string& k) { return KeyLess(r->sortKey, k); });
-  return static_cast<std::int32_t>(at - rows_.begin());
+  return static_cast<std::int32_t>(
+      rows_.PartitionPoint([&](const Row& r) { return KeyLess(r.sortKey, key); }));
 }
 
 std::int32_t ResultsTable::Rows::UpperBound(const std::string& key) const {
-  auto at = std::upper_bound(
-      rows_.begin(), rows_.end(), key,
-      [](const std::string& k, const std::unique_ptr<Row>& r) { return KeyLess(k, r->sortKey); });
-  return static_cast<std::int32_t>(at - rows_.begin());
+  return static_cast<std::int32_t>(
+      rows_.PartitionPoint([&](const Row& r) { return !KeyLess(key, r.sortKey); }));
 }
 
 std::int32_t ResultsTable::Rows::AddRow(const std::string& number) {
@@ -48,7 +44,7 @@ std::int32_t ResultsTable::Rows::AddRow(const std::string& number) {
   row->cells[ColNumber] = number;
   // After any rows with an equal key, so equal keys keep the order in which they came.
   const std::int32_t at = UpperBound(row->sortKey);
-  rows_.insert(rows_.begin() + at, std::move(row));
+  rows_.Insert(static_cast<std::size_t>(at), std::move(row));
   ++version_;
   return at;
 }
@@ -56,19 +52,19 @@ std::int32_t ResultsTable::Rows::AddRow(const std::string& number) {
 std::int32_t ResultsTable::Rows::FindRow(const std::string& number) const {
   const std::string key = SortKeyOf(number);
   const std::int32_t at = LowerBound(key);
-  if (at == RowCount() || rows_[static_cast<std::size_t>(at)]->sortKey != key) return -1;
+  if (at == RowCount() || At(at).sortKey != key) return -1;
   return at;
 }
 
 std::string ResultsTable::Rows::GetCell(std::int32_t row, int column) const {
   if (!Valid(row) || column < 0 || column >= kColumnCount) return std::string();
-  return rows_[static_cast<std::size_t>(row)]->cells[static_cast<std::size_t>(column)];
+  return At(row).cells[static_cast<std::size_t>(column)];
 }
 
 void ResultsTable::Rows::SetCell(std::int32_t row, int column, const std::string& text) {
   // The machine number is the row's key: it never changes after the row was added.
   if (!Valid(row) || column <= ColNumber || column >= kColumnCount) return;
-  std::string& cell = rows_[static_cast<std::size_t>(row)]->cells[static_cast<std::size_t>(column)];
+  std::string& cell = At(row).cells[static_cast<std::size_t>(column)];
   if (cell == text) return;
   cell = text;
   ++version_;
@@ -76,23 +72,24 @@ void ResultsTable::Rows::SetCell(std::int32_t row, int column, const std::string
 
 void ResultsTable::Rows::DeleteRow(std::int32_t row) {
   if (!Valid(row)) return;
-  rows_.erase(rows_.begin() + row);
+  rows_.Erase(static_cast<std::size_t>(row));
   ++version_;
 }
 
 void ResultsTable::Rows::ClearRows() {
-  if (rows_.empty()) return;
-  rows_.clear();
+  if (rows_.Empty()) return;
+  rows_.Clear();
   ++version_;
 }
 
 std::int32_t ResultsTable::Rows::RowCount() const {
-  return static_cast<std::int32_t>(rows_.size());
+  return static_cast<std::int32_t>(rows_.Size());
 }
 
 std::int32_t ResultsTable::Rows::SelectedCount() const {
-  return static_cast<std::int32_t>(
-      std::count_if(rows_.begin(), rows_.end(), [](const std::unique_ptr<Row>& r) { return r->selected; }));
+  std::int32_t count = 0;
+  rows_.FindFrom(0, [&](const Row& r) { return count += r.selected, false; });
+  return count;
 }
 
 std::int32_t ResultsTable::Rows::FirstSelected() const {
@@ -100,23 +97,22 @@ std::int32_t ResultsTable::Rows::FirstSelected() const {
 }
 
 std::int32_t ResultsTable::Rows::NextSelected(std::int32_t row) const {
-  for (std::int32_t i = std::max(row + 1, 0); i < RowCount(); ++i) {
-    if (rows_[static_cast<std::size_t>(i)]->selected) return i;
-  }
-  return -1;
+  const std::size_t at =
+      rows_.FindFrom(static_cast<std::size_t>(std::max(row + 1, 0)), [](const Row& r) { return r.selected; });
+  return at == rows_.Size() ? -1 : static_cast<std::int32_t>(at);
 }
 
 bool ResultsTable::Rows::IsSelected(std::int32_t row) const {
-  return Valid(row) && rows_[static_cast<std::size_t>(row)]->selected;
+  return Valid(row) && At(row).selected;
 }
 
 void ResultsTable::Rows::SetSelected(std::int32_t row, bool selected) {
-  if (Valid(row)) rows_[static_cast<std::size_t>(row)]->selected = selected;
+  if (Valid(row)) At(row).selected = selected;
 }
 
 std::int32_t ResultsTable::Rows::NumberOrdinal(std::int32_t row) const {
   if (!Valid(row)) return 0;
-  return row - LowerBound(rows_[static_cast<std::size_t>(row)]->sortKey) + 1;
+  return row - LowerBound(At(row).sortKey) + 1;
 }
 
 std::int32_t ResultsTable::Rows::NextSelectedAfter(const std::string& number, std::int32_t ordinal) const {
@@ -127,7 +123,7 @@ std::int32_t ResultsTable::Rows::NextSelectedAfter(const std::string& number, st
 }
 
 void ResultsTable::Rows::SwapRows(Rows& other) {
-  rows_.swap(other.rows_);
+  rows_.Swap(other.rows_);
   ++version_;
 }
 

@@ -14,6 +14,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "model/RowBlocks.h"
+
 namespace quarvo {
 
 enum Column : int { ColNumber = 0, ColIp = 1, ColMac = 2, ColThread = 3, ColChange = 4, ColStatus = 5 };
@@ -64,11 +66,12 @@ class ResultsTable {
       bool selected = false;
     };
     bool Valid(std::int32_t row) const { return row >= 0 && row < RowCount(); }
+    Row& At(std::int32_t row) const { return rows_.At(static_cast<std::size_t>(row)); }
     // The index of the first row whose key is not less than `key`, and of the first greater.
     std::int32_t LowerBound(const std::string& key) const;
     std::int32_t UpperBound(const std::string& key) const;
     // Rows live on the heap so that an insert in the middle moves pointers, not cells.
-    std::vector<std::unique_ptr<Row>> rows_;
+    RowBlocks<Row> rows_;
     std::uint64_t version_ = 0;
   };
 
