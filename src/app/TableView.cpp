@@ -12,10 +12,11 @@ TableView::Update TableView::Refresh() {
     // copying the keys.
     keys_.resize(count);
     selected.resize(count);
-    for (std::size_t row = 0; row < count; ++row) {
-      keys_[row] = SortKeyOf(rows.GetCell(static_cast<std::int32_t>(row), ColNumber));
-      selected[row] = rows.IsSelected(static_cast<std::int32_t>(row));
-    }
+    std::size_t row = 0;
+    rows.VisitRows([&](const std::string& sortKey, bool isSelected) {
+      keys_[row] = sortKey;
+      selected[row++] = isSelected;
+    });
     version_ = rows.Version();
   });
   Update update;

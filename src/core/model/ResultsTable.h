@@ -56,6 +56,11 @@ class ResultsTable {
     void SwapRows(Rows& other);
     // Only the user selects rows; the list view reports the user's selection through this.
     void SetSelected(std::int32_t row, bool selected);
+    // Calls visit(sortKey, selected) for every row in the table's order, in one pass.
+    template <class Visit>
+    void VisitRows(Visit visit) const {
+      rows_.FindFrom(0, [&](const Row& r) { return visit(r.sortKey, r.selected), false; });
+    }
     // Grows with every change of rows or cells (not of the selection).
     std::uint64_t Version() const { return version_; }
 
