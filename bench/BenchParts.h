@@ -114,7 +114,7 @@ inline double Percentile(std::vector<double> values, double fraction) {
 inline constexpr std::uint32_t kAddresses = 65536;
 inline constexpr std::uint32_t kWorkers = 1000;
 inline constexpr std::uint32_t kLatencyMs = 20;
-inline constexpr std::int32_t kMachineNumbers = 512;  // 000-255 and .000-.255
+inline constexpr std::int32_t kMachineNumbers = 65536;  // every address a machine number of its own
 inline constexpr double kIdealMs = ((kAddresses + kWorkers - 1) / kWorkers) * static_cast<double>(kLatencyMs);
 
 }  // namespace quarvo::bench

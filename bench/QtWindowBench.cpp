@@ -116,7 +116,7 @@ std::unique_ptr<QtProgram> NewProgram(ArpProbe& probe, Dialogs& dialogs) {
 }
 
 // The /16 through the Start button with every address answering at once: answers merged into the
-// table and shown by the view (one row per machine number).
+// table and shown by the view (one row per address: every address has a machine number of its own).
 void ScanBenchmark(QtProgram& program) {
   WindowPort& port = program.Commands().run.window;
   port.SetText(UiText::StartIp, "10.0.0.0");
