@@ -132,7 +132,7 @@ void RunSequence(std::uint32_t seed, Watchdog& watchdog) {
   app.clock.OnSleep(
       [](std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms % 20)); });
   app.window.Put(UiText::StartStop, texts::kStartCaption);
-  app.window.Put(UiText::EndIp, "10.0.3.231");  // from 10.0.0.0: 1000 addresses, 512 machine numbers
+  app.window.Put(UiText::EndIp, "10.0.3.231");  // from 10.0.0.0: 1000 addresses, 1000 machine numbers
   app.probe.SetLatency(static_cast<std::uint32_t>(pick(3)));
   for (int offset = 0; offset < 1000; ++offset) {  // a third answers; some MACs differ from the stored
     if (pick(3) == 0)
