@@ -33,7 +33,7 @@ std::string FormatMachineNumber(std::int32_t number, std::uint32_t digits) {
   // hold. Past that the count of 256s is written out: a lone "." (or "..") for every higher count
   // gave 10.0.2.1 and 10.0.3.1 one machine number, and the scan merged them into one row.
   const std::int32_t high = number / 256;
-  if (high == 0) return body;
+  if (high <= 0) return body;  // callers pass no negative numbers; such a one shows as it is
   if (high == 1) return "." + body;
   return DecimalText(high) + "." + body;
 }
