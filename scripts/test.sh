@@ -30,7 +30,8 @@ native() {  # native <dir> <cmake args...>
     status=1
     return
   fi
-  (cd "build/$dir" && ctest --output-on-failure -j"$jobs" --timeout 300) 2>&1 | tee -a "$log" | grep -E "tests passed|\*\*\*" || true
+  (cd "build/$dir" && ctest --output-on-failure -j"$jobs" --timeout 300) 2>&1 | tee -a "$log" | grep -E "tests passed|\*\*\*"
+  # The runner's own status: with pipefail, a "|| true" here would have put true's in its place.
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 }
 
@@ -50,12 +51,13 @@ cross() {  # cross <dir> <toolchain> <wine loader or "">
   fi
   if [ -z "$loader" ]; then
     echo "this machine's kernel does not run 32-bit programs: only the checks of the built files run here"
-    (cd "build/$dir" && ctest -L host --output-on-failure) 2>&1 | tee -a "$log" | grep -E "tests passed|\*\*\*" || true
+    (cd "build/$dir" && ctest -L host --output-on-failure) 2>&1 | tee -a "$log" | grep -E "tests passed|\*\*\*"
     [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
     return
   fi
   xvfb-run -a -s "-screen 0 1024x768x24" bash scripts/wine-ctest.sh "build/$dir" "$loader" 2>&1 |
-    tee -a "$log" | grep -E "tests passed|\*\*\*" || true
+    tee -a "$log" | grep -E "tests passed|\*\*\*"
+  # The runner's own status: with pipefail, a "|| true" here would have put true's in its place.
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 }
 
@@ -79,5 +81,6 @@ while read -r line; do
 done < <(grep -E "tests? failed out of" "$log")
 rm -f "$log"
 [ "$status" -eq 0 ] || [ "$failed" -gt 0 ] || failed=1
+[ "$failed" -eq 0 ] || status=1
 echo "$passed passed, $failed failed"
 exit "$status"

@@ -7,6 +7,7 @@
 #include <linux/rtnetlink.h>
 #include <poll.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <thread>
@@ -18,6 +19,8 @@ namespace {
 
 constexpr std::uint16_t kDiscardPort = 9;
 constexpr int kDumpWaitMs = 3000;
+// How often an address is asked while the neighbour table keeps filling up.
+constexpr int kFullTableRounds = 4;
 constexpr std::uint16_t kKnownStates = NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE | NUD_PERMANENT;
 
 // Netlink messages and their attributes start on 4-byte boundaries.
@@ -83,9 +86,14 @@ class KernelArpEngine final : public ArpProbe {
       waiters_.Add(key, waiter);
     }
     // The time-out counts from the datagram the kernel took: a full neighbour table is waited out.
-    if (TriggerWithRoom(networkOrderAddress, waiter)) {
+    // While the table is full the kernel also drops unresolved entries to make room, and an answer
+    // that comes for a dropped entry goes unseen: an address still silent after a wait during which
+    // the table was full is asked again.
+    for (int round = 1; TriggerWithRoom(networkOrderAddress, waiter); ++round) {
+      const std::int64_t sent = Clock::now().time_since_epoch().count();
       std::unique_lock<std::mutex> lock(waiters_.mutex);
-      waiter.wake.wait_for(lock, timeout_, [&] { return waiter.done; });
+      if (waiter.wake.wait_for(lock, timeout_, [&] { return waiter.done; })) break;
+      if (round == kFullTableRounds || lastFull_.load() < sent) break;
     }
     std::lock_guard<std::mutex> lock(waiters_.mutex);
     waiters_.Remove(key, waiter);
@@ -119,6 +127,7 @@ class KernelArpEngine final : public ArpProbe {
       const int error = Trigger(networkOrderAddress);
       if (error == 0) return true;
       if (!LacksRoom(error) || Clock::now() >= giveUp) return false;
+      lastFull_ = Clock::now().time_since_epoch().count();
       std::unique_lock<std::mutex> lock(waiters_.mutex);
       if (waiter.wake.wait_for(lock, pause, [&] { return waiter.done; })) return true;
       pause = std::min(pause * 2, std::chrono::milliseconds(100));
@@ -223,6 +232,8 @@ class KernelArpEngine final : public ArpProbe {
   }
 
   const std::chrono::milliseconds timeout_;
+  // When a trigger last found no room in the neighbour table (the clock's count, 0 for never).
+  std::atomic<std::int64_t> lastFull_{0};
   const std::vector<LinkAddress> links_;
   const int netlink_;
   Waiters waiters_;
