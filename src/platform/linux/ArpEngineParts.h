@@ -31,6 +31,15 @@ struct Route {
 // holds it (the longest prefix). The network and broadcast addresses of a network are no machines.
 Route RouteFor(const std::vector<LinkAddress>& links, std::uint32_t address);
 
+// What needs no request: the machine's own address answers with its interface's MAC, and one off
+// every attached network stays silent; for both, null. Otherwise the interface to ask on.
+inline const LinkAddress* LinkToAsk(const std::vector<LinkAddress>& links, std::uint32_t address,
+                                    MacBytes& mac) {
+  const Route route = RouteFor(links, address);
+  if (route.kind == Route::Own) mac = route.link->mac;
+  return route.kind == Route::OnLink ? route.link : nullptr;
+}
+
 // Reads the interfaces; an empty text, or why they cannot be used.
 std::string ReadLinks(std::vector<LinkAddress>& links);
 

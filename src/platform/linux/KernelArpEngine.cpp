@@ -68,13 +68,9 @@ class KernelArpEngine final : public ArpProbe {
 
   void Request(std::uint32_t networkOrderAddress, MacBytes& mac) override {
     const std::uint32_t address = ntohl(networkOrderAddress);
-    const Route route = RouteFor(links_, address);
-    if (route.kind == Route::Own) {
-      mac = route.link->mac;
-      return;
-    }
-    if (route.kind == Route::OffLink) return;
-    const std::uint64_t key = WaitKey(route.link->index, address);
+    const LinkAddress* link = LinkToAsk(links_, address, mac);
+    if (link == nullptr) return;
+    const std::uint64_t key = WaitKey(link->index, address);
     Waiters::Waiter waiter;
     {
       std::lock_guard<std::mutex> lock(waiters_.mutex);

@@ -39,27 +39,23 @@ class RawArpEngine final : public ArpProbe {
 
   void Request(std::uint32_t networkOrderAddress, MacBytes& mac) override {
     const std::uint32_t address = ntohl(networkOrderAddress);
-    const Route route = RouteFor(links_, address);
-    if (route.kind == Route::Own) {
-      mac = route.link->mac;
-      return;
-    }
-    if (route.kind == Route::OffLink) return;
-    const std::uint64_t key = WaitKey(route.link->index, address);
+    const LinkAddress* link = LinkToAsk(links_, address, mac);
+    if (link == nullptr) return;
+    const std::uint64_t key = WaitKey(link->index, address);
     Waiters::Waiter waiter;
     {
       std::lock_guard<std::mutex> lock(waiters_.mutex);
       waiters_.Add(key, waiter);
     }
     // Requests at 0, 1/4 and 1/2 of the time-out, counted from the first that the kernel took.
-    if (SendWithRoom(*route.link, address, waiter)) {
+    if (SendWithRoom(*link, address, waiter)) {
       const Clock::time_point start = Clock::now();
       for (int resend = 1; resend <= 3; ++resend) {
         const Clock::time_point until = start + (resend < 3 ? timeout_ * resend / 4 : timeout_);
         std::unique_lock<std::mutex> lock(waiters_.mutex);
         if (waiter.wake.wait_until(lock, until, [&] { return waiter.done; })) break;
         lock.unlock();
-        if (resend < 3) Send(*route.link, address);
+        if (resend < 3) Send(*link, address);
       }
     }
     std::lock_guard<std::mutex> lock(waiters_.mutex);
