@@ -273,13 +273,13 @@ TEST_F(ArpEngineTest, OwnOffLinkAndAnsweringAddresses) {
     SCOPED_TRACE(ArpEngineName(kind));
     fake_.sent.clear();
     fake_.hosts[Ip(192, 168, 7, 20)] = {HostMac(Ip(192, 168, 7, 20))};
-    const OpenedArpEngine engine = Open(kind);
-    // Silent at once, nothing sent: off-link, another network's machine, the network and
-    // broadcast addresses, and a network without ARP.
+    const OpenedArpEngine engine = Open(kind, 5000);
+    // Silent at once (long before the time-out), nothing sent: off-link, another network's
+    // machine, the network and broadcast addresses, and a network without ARP.
     for (std::uint32_t ip : {Ip(172, 16, 0, 9), Ip(192, 168, 7, 0), Ip(192, 168, 7, 255), Ip(10, 8, 0, 7)}) {
       Clock::duration took;
       EXPECT_EQ(Ask(*engine.probe, ip, &took), MacBytes{});
-      EXPECT_LT(took, std::chrono::milliseconds(50));
+      EXPECT_LT(took, std::chrono::milliseconds(2500));
     }
     EXPECT_EQ(Ask(*engine.probe, kOwnIp), kOwnMac);
     EXPECT_EQ(SentCount(), 0u);
@@ -317,7 +317,7 @@ TEST_F(ArpEngineTest, RawResendsWithinTheTimeOutOfASilentAddress) {
   EXPECT_EQ(Ask(*engine.probe, Ip(192, 168, 7, 40), &took), MacBytes{});
   EXPECT_EQ(SentCount(), 3u);  // at 0, 100 and 200 ms
   EXPECT_GE(took, std::chrono::milliseconds(400));
-  EXPECT_LT(took, std::chrono::milliseconds(550));
+  EXPECT_LT(took, std::chrono::milliseconds(2000));
 }
 
 TEST_F(ArpEngineTest, RefusedSendsAreWaitedOutOrEndTheRequest) {
@@ -326,21 +326,22 @@ TEST_F(ArpEngineTest, RefusedSendsAreWaitedOutOrEndTheRequest) {
     ArpEngineKind kind;
     int sendErrno, sendErrors;
     bool answered;
+    std::uint32_t timeoutMs;
     int atLeastMs, belowMs;
   } cases[] = {
       // A full transmit queue or neighbour table (ENOBUFS) is waited out, even past the time-out
-      // of 100 ms, which counts from the send the kernel took.
-      {ArpEngineKind::Raw, ENOBUFS, 3, true, 30, 200},
-      {ArpEngineKind::Kernel, ENOBUFS, 9, true, 300, 1500},
-      {ArpEngineKind::Kernel, EAGAIN, 2, true, 10, 200},
-      // An interface that went down: silent at once.
-      {ArpEngineKind::Raw, ENETDOWN, 1, false, 0, 50},
-      {ArpEngineKind::Kernel, ENETUNREACH, 1, false, 0, 50},
+      // of 100 ms, which counts from the send the kernel took (and long before the 30 s limit).
+      {ArpEngineKind::Raw, ENOBUFS, 3, true, 100, 30, 5000},
+      {ArpEngineKind::Kernel, ENOBUFS, 9, true, 100, 300, 5000},
+      {ArpEngineKind::Kernel, EAGAIN, 2, true, 100, 10, 5000},
+      // An interface that went down: silent at once, long before the time-out.
+      {ArpEngineKind::Raw, ENETDOWN, 1, false, 10000, 0, 5000},
+      {ArpEngineKind::Kernel, ENETUNREACH, 1, false, 10000, 0, 5000},
   };
   fake_.hosts[host] = {HostMac(host)};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(ArpEngineName(c.kind)) + " " + std::strerror(c.sendErrno));
-    const OpenedArpEngine engine = Open(c.kind, 100);
+    const OpenedArpEngine engine = Open(c.kind, c.timeoutMs);
     fake_.sendErrno = c.sendErrno;
     fake_.sendErrors = c.sendErrors;
     Clock::duration took;
@@ -357,7 +358,7 @@ TEST_F(ArpEngineTest, KernelCountsKnownEntriesAndEndsAtAFailedOne) {
                  Neighbour(RTM_NEWNEIGH, failed, NUD_FAILED, &zero),
                  Neighbour(RTM_NEWNEIGH, dead, NUD_REACHABLE, &zero)};  // no hardware address: not known
   fake_.hosts[failed] = {HostMac(failed)};
-  const OpenedArpEngine engine = Open(ArpEngineKind::Kernel, 2000);
+  const OpenedArpEngine engine = Open(ArpEngineKind::Kernel, 10000);
   EXPECT_EQ(Ask(*engine.probe, stale), staleMac);
   EXPECT_EQ(SentCount(), 0u);
   EXPECT_EQ(Ask(*engine.probe, failed), HostMac(failed));  // asked again, and answered now
@@ -369,7 +370,7 @@ TEST_F(ArpEngineTest, KernelCountsKnownEntriesAndEndsAtAFailedOne) {
   });
   Clock::duration took;
   EXPECT_EQ(Ask(*engine.probe, dead, &took), MacBytes{});
-  EXPECT_LT(took, std::chrono::milliseconds(1000));
+  EXPECT_LT(took, std::chrono::milliseconds(5000));
   kernel.join();
 }
 
