@@ -5,6 +5,7 @@
 namespace quarvo {
 
 TableView::Update TableView::Refresh() {
+  cachedRow_ = -1;
   std::vector<bool> selected;
   table_.Transact([&](ResultsTable::Rows& rows) {
     const auto count = static_cast<std::size_t>(rows.RowCount());
@@ -50,8 +51,15 @@ std::int32_t TableView::TableRow(const ResultsTable::Rows& rows, std::int32_t sh
 }
 
 std::string TableView::CellText(std::int32_t shownRow, int column) {
-  return table_.Transact(
-      [&](ResultsTable::Rows& rows) { return rows.GetCell(TableRow(rows, shownRow), column); });
+  if (column < 0 || column >= kColumnCount) return std::string();
+  if (shownRow != cachedRow_) {
+    table_.Transact([&](ResultsTable::Rows& rows) {
+      const std::int32_t row = TableRow(rows, shownRow);
+      for (int c = 0; c < kColumnCount; ++c) cachedCells_[static_cast<std::size_t>(c)] = rows.GetCell(row, c);
+    });
+    cachedRow_ = shownRow;
+  }
+  return cachedCells_[static_cast<std::size_t>(column)];
 }
 
 void TableView::UserSelected(std::int32_t first, std::int32_t last, bool selected) {
@@ -61,6 +69,7 @@ void TableView::UserSelected(std::int32_t first, std::int32_t last, bool selecte
   }
   last = std::min(last, Count() - 1);
   if (first > last) return;
+  cachedRow_ = -1;
   table_.Transact([&](ResultsTable::Rows& rows) {
     for (std::int32_t shown = first; shown <= last; ++shown) {
       rows.SetSelected(TableRow(rows, shown), selected);

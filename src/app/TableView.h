@@ -9,6 +9,7 @@
 // table; the list only shows it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,7 +35,9 @@ class TableView {
 
   std::int32_t Count() const { return static_cast<std::int32_t>(keys_.size()); }
 
-  // The text of a cell of a row shown; empty when that machine has left the table since.
+  // The text of a cell of a row shown; empty when that machine has left the table since. A list
+  // draws a row cell by cell: the row's cells are read together, and kept until the list next
+  // catches up or changes the selection.
   std::string CellText(std::int32_t shownRow, int column);
 
   // The user selected or deselected the shown rows first..last; first -1 stands for every row.
@@ -51,6 +54,8 @@ class TableView {
   std::vector<std::string> keys_;  // sort keys of the rows shown, in the order shown
   std::vector<bool> selected_;     // the selection the list shows
   std::uint64_t version_ = 0;      // the table's version at the last refresh
+  std::int32_t cachedRow_ = -1;    // the shown row whose cells cachedCells_ holds
+  std::array<std::string, kColumnCount> cachedCells_;
 };
 
 }  // namespace quarvo
