@@ -30,11 +30,10 @@ constexpr char kUsage[] =
     "with --list, a machine number or IP address of a row of FILE.\n"
     "  --pause MS     pause after each packet (default 0)\n"
     "\n"
-    "Exit status: 0 done, 1 failed, 2 bad arguments, 130 stopped by Ctrl-C.\n";
+    "Exit status: 0 done, 1 failed (standard output not written included), 2 bad arguments,\n"
+    "130 stopped by Ctrl-C.\n";
 
-}  // namespace
-
-int RunCommandLine(const std::vector<std::string>& words, CliEnvironment& env) {
+int RunCommand(const std::vector<std::string>& words, CliEnvironment& env) {
   Arguments arguments;
   try {
     arguments = ParseArguments(words);
@@ -55,6 +54,18 @@ int RunCommandLine(const std::vector<std::string>& words, CliEnvironment& env) {
       return RunWakeCommand(arguments.wake, env);
   }
   return kExitFailed;
+}
+
+}  // namespace
+
+int RunCommandLine(const std::vector<std::string>& words, CliEnvironment& env) {
+  const int status = RunCommand(words, env);
+  // Output that did not reach its place (a full disk, a closed pipe) is a failure, whatever the
+  // command did: a script reading it would otherwise take a part for the whole.
+  env.out.flush();
+  if (env.out) return status;
+  env.err << "quarvo: the output could not be written to standard output\n" << std::flush;
+  return status == kExitDone || status == kExitInterrupted ? kExitFailed : status;
 }
 
 }  // namespace quarvo

@@ -28,6 +28,9 @@ int RunCommandLine(int argc, char** argv) {
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
+  // A closed standard output is reported as a failed write, with exit status 1, not by the
+  // signal's silent end of the program.
+  signal(SIGPIPE, SIG_IGN);
 
   CliEnvironment env{OpenArpEngine,
                      AttachedNetworks,

@@ -5,6 +5,7 @@
 
 #include "platform/posix/Cp936Utf8.h"
 #include "text/Cp936Texts.h"
+#include "text/VisibleText.h"
 
 namespace quarvo {
 
@@ -52,7 +53,10 @@ std::string AlignedTable(const std::vector<CellRow>& rows) {
   lines.push_back({Cp936ToUtf8(texts::kColNumberCaption), Cp936ToUtf8(texts::kColIpCaption),
                    Cp936ToUtf8(texts::kColMacCaption), Cp936ToUtf8(texts::kColThreadCaption),
                    Cp936ToUtf8(texts::kColChangeCaption), Cp936ToUtf8(texts::kColStatusCaption)});
-  lines.insert(lines.end(), rows.begin(), rows.end());
+  for (const CellRow& row : rows) {
+    CellRow& line = lines.emplace_back();
+    for (std::size_t column = 0; column < row.size(); ++column) line[column] = VisibleText(row[column]);
+  }
   std::array<std::size_t, kColumnCount> widths{};
   for (const CellRow& line : lines) {
     for (std::size_t column = 0; column < widths.size(); ++column) {
@@ -77,7 +81,7 @@ std::string TsvLines(const std::vector<CellRow>& rows) {
   std::string text;
   for (const CellRow& row : rows) {
     for (std::size_t column = 0; column < row.size(); ++column)
-      text += (column > 0 ? "\t" : "") + row[column];
+      text += (column > 0 ? "\t" : "") + VisibleText(row[column]);
     text += "\n";
   }
   return text;

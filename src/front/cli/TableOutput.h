@@ -17,10 +17,11 @@ using CellRow = std::array<std::string, kColumnCount>;
 std::vector<CellRow> Utf8Rows(ResultsTable& table);
 
 // A header of the column captions and one line per row, each column as wide as its widest cell
-// and two blanks between columns; no blanks end a line.
+// and two blanks between columns; no blanks end a line. Control bytes in cells show as escapes.
 std::string AlignedTable(const std::vector<CellRow>& rows);
 
-// The cells of each row joined by tabs, one line per row, nothing else.
+// The cells of each row joined by tabs, one line per row, nothing else; control bytes and
+// backslashes in cells show as escapes (VisibleText), so every line has six fields.
 std::string TsvLines(const std::vector<CellRow>& rows);
 
 // Columns a UTF-8 text takes on a terminal: two for wide East Asian characters, one for others.

@@ -13,6 +13,7 @@
 #include "platform/posix/Cp936Utf8.h"
 #include "text/Cp936Texts.h"
 #include "text/TextHelpers.h"
+#include "text/VisibleText.h"
 
 namespace quarvo {
 
@@ -121,10 +122,10 @@ std::vector<Target> ResolveTargets(const WakeArguments& arguments, CliEnvironmen
     const std::int32_t row = list ? ListRow(list->table, word) : -1;
     if (row >= 0) {
       Target target{list->table.GetCell(row, ColIp), list->table.GetCell(row, ColMac), ""};
-      target.shown = Cp936ToUtf8(target.mac);
+      target.shown = VisibleText(Cp936ToUtf8(target.mac));
       if (!IsMacText(target.mac)) {
         throw WakeFailure{kExitFailed, "the row of '" + word + "' in '" + *arguments.listFile +
-                                           "' holds no MAC address: '" + Cp936ToUtf8(target.mac) + "'"};
+                                           "' holds no MAC address: '" + target.shown + "'"};
       }
       targets.push_back(target);
     } else if (IsMacText(word)) {
@@ -173,7 +174,8 @@ int RunWakeCommand(const WakeArguments& arguments, CliEnvironment& env) {
     }
     std::string output;
     for (std::size_t i = 0; i < socket.Sent(); ++i) {
-      output += targets[i].shown + (targets[i].ip.empty() ? "" : "  " + Cp936ToUtf8(targets[i].ip)) + "\n";
+      output += targets[i].shown +
+                (targets[i].ip.empty() ? "" : "  " + VisibleText(Cp936ToUtf8(targets[i].ip))) + "\n";
     }
     env.out << output << summary << "\n" << std::flush;
     return interrupted ? kExitInterrupted : kExitDone;
