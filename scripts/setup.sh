@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake make g++ googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64
           xvfb xauth fonts-wine fonts-wqy-microhei iproute2 binutils-mingw-w64-i686 python3
           clang libclang-rt-14-dev
-          qt6-base-dev dpkg-dev libcap2-bin desktop-file-utils imagemagick xdotool util-linux)
+          qt6-base-dev nlohmann-json3-dev dnsmasq-base ieee-data dpkg-dev libcap2-bin desktop-file-utils imagemagick xdotool util-linux)
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

@@ -85,6 +85,8 @@ ScanArguments ParseScan(const std::vector<std::string>& words) {
   options.Switch("--localnet", [&] { scan.localnet = true; });
   options.Switch("--save", [&] { scan.save = true; });
   options.Switch("--tsv", [&] { scan.tsv = true; });
+  options.Switch("--names", [&] { scan.names = true; });
+  options.Switch("--json", [&] { scan.json = true; });
   const std::vector<std::string> addresses = options.Walk(words, 1);
   if (scan.localnet) {
     if (!addresses.empty()) throw ArgumentError("--localnet takes no addresses: " + Quoted(addresses[0]));
@@ -96,6 +98,9 @@ ScanArguments ParseScan(const std::vector<std::string>& words) {
     scan.last = addresses[1];
   }
   if (scan.save && !scan.listFile) throw ArgumentError("--save needs --list FILE");
+  // Scripts rely on --tsv giving six fields and nothing else.
+  if (scan.tsv && scan.json) throw ArgumentError("--tsv and --json are two formats: give one");
+  if (scan.tsv && scan.names) throw ArgumentError("--tsv keeps six fields: use --json for names");
   return scan;
 }
 

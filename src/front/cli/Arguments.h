@@ -18,6 +18,8 @@ struct ScanArguments {
   std::optional<std::string> listFile;
   bool save = false;
   bool tsv = false;
+  bool names = false;  // vendor and host name columns in the aligned table
+  bool json = false;   // JSON Lines, with vendor and host name
   std::uint32_t timeoutMs = ArpEngineOptions{}.timeoutMs;
 };
 

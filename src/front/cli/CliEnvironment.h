@@ -2,14 +2,17 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <vector>
 
 #include "net/WakeSocket.h"
 #include "platform/linux/ArpEngine.h"
+#include "platform/linux/HostNames.h"
 #include "store/FileStore.h"
 #include "sys/Clock.h"
 #include "sys/ThreadLauncher.h"
+#include "vendor/VendorRegistry.h"
 
 namespace quarvo {
 
@@ -27,6 +30,9 @@ struct CliEnvironment {
   std::ostream& err;
   bool errIsTerminal = false;         // a live progress line goes to standard error only then
   std::function<bool()> interrupted;  // true once Ctrl-C was pressed
+  // For --names and --json: the vendors of MAC addresses, and a lookup of host names for a scan.
+  VendorNames* vendors = nullptr;
+  std::function<std::unique_ptr<HostNames>()> hostNames = nullptr;
 };
 
 }  // namespace quarvo

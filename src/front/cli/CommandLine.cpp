@@ -10,8 +10,10 @@ namespace {
 
 constexpr char kUsage[] =
     "Usage:\n"
-    "  quarvo scan FIRST LAST [--threads N] [--list FILE] [--save] [--tsv] [--timeout MS]\n"
-    "  quarvo scan --localnet [--threads N] [--list FILE] [--save] [--tsv] [--timeout MS]\n"
+    "  quarvo scan FIRST LAST [--threads N] [--list FILE] [--save] [--tsv|--names|--json]\n"
+    "              [--timeout MS]\n"
+    "  quarvo scan --localnet [--threads N] [--list FILE] [--save] [--tsv|--names|--json]\n"
+    "              [--timeout MS]\n"
     "  quarvo wake [--pause MS] [--list FILE] TARGET...\n"
     "  quarvo --help | --version\n"
     "  quarvo                     (no arguments: the window)\n"
@@ -25,6 +27,9 @@ constexpr char kUsage[] =
     "  --list FILE    load this results file first, so that rows are marked against it\n"
     "  --save         write the merged list back to FILE\n"
     "  --tsv          one tab-separated line per row on standard output, the summary on standard error\n"
+    "  --names        add each machine's vendor and host name to the table\n"
+    "  --json         one JSON object per row (JSON Lines) with vendor and host name; the summary on\n"
+    "                 standard error\n"
     "  --timeout MS   how long a silent address is asked, retries included (default 800)\n"
     "wake sends one magic packet to 255.255.255.255 UDP port 9 for each TARGET: a MAC address, or,\n"
     "with --list, a machine number or IP address of a row of FILE.\n"

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "front/cli/CommandLine.h"
+#include "front/cli/NameColumns.h"
 #include "front/cli/RunSession.h"
 #include "front/cli/TableOutput.h"
 #include "platform/posix/Cp936Utf8.h"
@@ -64,10 +65,25 @@ class ProgressLine {
   RunSession& session_;
 };
 
+// Passes each machine that answers on to the host-name lookup, which runs beside the scan.
+class NamingProbe final : public ArpProbe {
+ public:
+  NamingProbe(std::shared_ptr<ArpProbe> inner, HostNames& names) : inner_(std::move(inner)), names_(names) {}
+  void Request(std::uint32_t networkOrderAddress, MacBytes& mac) override {
+    inner_->Request(networkOrderAddress, mac);
+    if (mac != MacBytes{}) names_.Submit(networkOrderAddress);
+  }
+
+ private:
+  std::shared_ptr<ArpProbe> inner_;
+  HostNames& names_;
+};
+
 // One scan of one range through the Start button's handler; returns the table and summary text
 // for standard output (and the summary for standard error with --tsv).
 std::string ScanOne(const ScanArguments& arguments, const ScanRange& range, std::shared_ptr<ArpProbe> engine,
-                    CliEnvironment& env, bool& interrupted) {
+                    CliEnvironment& env, HostNames* hostNames, bool& interrupted) {
+  if (hostNames != nullptr) engine = std::make_shared<NamingProbe>(std::move(engine), *hostNames);
   auto session = RunSession::Create(env.clock, env.threads, env.wakeSocket, env.files, std::move(engine),
                                     arguments.listFile.value_or(texts::kResultsFileName));
   RunSession& s = *session;
@@ -110,7 +126,12 @@ std::string ScanOne(const ScanArguments& arguments, const ScanRange& range, std:
     env.err << summary << "\n";
     return TsvLines(rows);
   }
-  return AlignedTable(rows) + summary + "\n";
+  if (arguments.json) env.err << summary << "\n" << std::flush;  // the summary does not wait for names
+  if (!arguments.json && !arguments.names) return AlignedTable(rows) + summary + "\n";
+  if (hostNames != nullptr && !interrupted) hostNames->WaitAll();
+  const std::vector<NameCells> names = RowNames(rows, env.vendors, hostNames);
+  if (arguments.json) return JsonLines(rows, names);
+  return AlignedTableWithNames(rows, names) + summary + "\n";
 }
 
 }  // namespace
@@ -152,11 +173,19 @@ int RunScanCommand(const ScanArguments& arguments, CliEnvironment& env) {
     if (!opened.probe) throw ScanFailure{kExitFailed, opened.error};
     env.err << "quarvo: " << env.engineName(opened.kind) << " ARP engine\n";
     const std::shared_ptr<ArpProbe> engine(std::move(opened.probe));
+    std::unique_ptr<HostNames> hostNames;
+    if (arguments.names || arguments.json) {
+      if (env.vendors == nullptr || !env.vendors->Available()) {
+        env.err
+            << "quarvo: no vendor names: the IEEE registries are missing (install the ieee-data package)\n";
+      }
+      if (env.hostNames) hostNames = env.hostNames();
+    }
     // Machine numbers are unique within one range only: each network is scanned into a table of
     // its own and printed on its own.
     for (const ScanRange& range : ranges) {
       if (!range.label.empty()) env.err << "quarvo: scanning " << range.label << "\n";
-      output += ScanOne(arguments, range, engine, env, interrupted);
+      output += ScanOne(arguments, range, engine, env, hostNames.get(), interrupted);
       if (interrupted) break;
     }
   } catch (const ScanFailure& failure) {

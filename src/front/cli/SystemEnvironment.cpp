@@ -13,6 +13,11 @@ namespace quarvo {
 
 namespace {
 
+// A name that takes longer than this is left out of the table; at most this many lookups run at once.
+constexpr int kNameTimeoutMs = 2000;
+constexpr int kNetbiosTimeoutMs = 700;
+constexpr int kNameLookupsAtOnce = 16;
+
 volatile std::sig_atomic_t interruptSeen = 0;
 
 // The first Ctrl-C asks the run to stop; the next one ends the program at once.
@@ -43,6 +48,13 @@ int RunCommandLine(int argc, char** argv) {
                      std::cerr,
                      isatty(STDERR_FILENO) == 1,
                      [] { return interruptSeen != 0; }};
+  // Fresh copies that the registries' update tool fetched come first.
+  VendorNames vendors({"/var/lib/ieee-data", "/usr/share/ieee-data"});
+  env.vendors = &vendors;
+  env.hostNames = [] {
+    return std::make_unique<HostNames>(SystemHostNameSource(kNetbiosTimeoutMs), kNameLookupsAtOnce,
+                                       std::chrono::milliseconds(kNameTimeoutMs));
+  };
   return RunCommandLine(std::vector<std::string>(argv + 1, argv + argc), env);
 }
 

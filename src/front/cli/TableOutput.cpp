@@ -49,10 +49,18 @@ std::vector<CellRow> Utf8Rows(ResultsTable& table) {
 }
 
 std::string AlignedTable(const std::vector<CellRow>& rows) {
-  std::vector<CellRow> lines;
+  std::vector<std::vector<std::string>> lines;
+  for (const CellRow& row : rows) lines.emplace_back(row.begin(), row.end());
+  return AlignedLines(lines, {});
+}
+
+std::string AlignedLines(const std::vector<std::vector<std::string>>& rows,
+                         const std::vector<std::string>& moreCaptions) {
+  std::vector<std::vector<std::string>> lines;
   lines.push_back({Cp936ToUtf8(texts::kColNumberCaption), Cp936ToUtf8(texts::kColIpCaption),
                    Cp936ToUtf8(texts::kColMacCaption), Cp936ToUtf8(texts::kColThreadCaption),
                    Cp936ToUtf8(texts::kColChangeCaption), Cp936ToUtf8(texts::kColStatusCaption)});
+<<<<<<< HEAD
   for (const CellRow& row : rows) {
     CellRow& line = lines.emplace_back();
     for (std::size_t column = 0; column < row.size(); ++column) line[column] = VisibleText(row[column]);
@@ -60,13 +68,20 @@ std::string AlignedTable(const std::vector<CellRow>& rows) {
   std::array<std::size_t, kColumnCount> widths{};
   for (const CellRow& line : lines) {
     for (std::size_t column = 0; column < widths.size(); ++column) {
+=======
+  lines.back().insert(lines.back().end(), moreCaptions.begin(), moreCaptions.end());
+  lines.insert(lines.end(), rows.begin(), rows.end());
+  std::vector<std::size_t> widths(lines.front().size());
+  for (const auto& line : lines) {
+    for (std::size_t column = 0; column < widths.size() && column < line.size(); ++column) {
+>>>>>>> abcad54 (Vendor and host names for scanned machines: IEEE registries, reverse DNS and NetBIOS names; scan --names and --json)
       widths[column] = std::max(widths[column], DisplayWidth(line[column]));
     }
   }
   std::string text;
-  for (const CellRow& line : lines) {
+  for (const auto& line : lines) {
     std::string out;
-    for (std::size_t column = 0; column < widths.size(); ++column) {
+    for (std::size_t column = 0; column < widths.size() && column < line.size(); ++column) {
       if (column > 0) out += "  ";
       out += line[column];
       out.append(widths[column] - DisplayWidth(line[column]), ' ');

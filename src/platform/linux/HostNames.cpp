@@ -1,0 +1,175 @@
+#include "platform/linux/HostNames.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <deque>
+#include <thread>
+
+#include "net/NetbiosStatus.h"
+
+namespace quarvo {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string ReverseLookup(std::uint32_t address) {
+  sockaddr_in where{};
+  where.sin_family = AF_INET;
+  where.sin_addr.s_addr = address;
+  char host[NI_MAXHOST] = {};
+  if (getnameinfo(reinterpret_cast<const sockaddr*>(&where), sizeof where, host, sizeof host, nullptr, 0,
+                  NI_NAMEREQD) != 0) {
+    return std::string();
+  }
+  return host;
+}
+
+std::string NetbiosName(std::uint32_t address, int timeoutMs) {
+  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return std::string();
+  std::string name;
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(kNetbiosPort);
+  to.sin_addr.s_addr = address;
+  const auto id = static_cast<std::uint16_t>(Clock::now().time_since_epoch().count() ^ address);
+  const std::vector<std::uint8_t> query = BuildNodeStatusQuery(id);
+  // Connected: only the machine asked can answer.
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0 &&
+      send(fd, query.data(), query.size(), 0) == static_cast<ssize_t>(query.size())) {
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::uint8_t answer[1500];
+    for (Clock::time_point now = Clock::now(); now < end; now = Clock::now()) {
+      pollfd wait{fd, POLLIN, 0};
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now).count();
+      if (poll(&wait, 1, static_cast<int>(left) + 1) <= 0) break;
+      const ssize_t got = recv(fd, answer, sizeof answer, 0);
+      if (got < 0) break;  // refused: nothing listens on the port
+      if (auto found = ParseNodeStatusReply(answer, static_cast<std::size_t>(got), id)) {
+        name = *found;
+        break;
+      }
+    }
+  }
+  close(fd);
+  return name;
+}
+
+class SystemSource final : public HostNameSource {
+ public:
+  explicit SystemSource(int netbiosTimeoutMs) : netbiosTimeoutMs_(netbiosTimeoutMs) {}
+  std::string Resolve(std::uint32_t address) override {
+    std::string name = ReverseLookup(address);
+    return name.empty() ? NetbiosName(address, netbiosTimeoutMs_) : name;
+  }
+
+ private:
+  int netbiosTimeoutMs_;
+};
+
+}  // namespace
+
+std::shared_ptr<HostNameSource> SystemHostNameSource(int netbiosTimeoutMs) {
+  return std::make_shared<SystemSource>(netbiosTimeoutMs);
+}
+
+struct HostNames::Shared {
+  struct Entry {
+    Clock::time_point asked;
+    bool done = false;
+    std::string name;
+  };
+  std::shared_ptr<HostNameSource> source;
+  int parallel;
+  std::chrono::milliseconds timeout;
+  mutable std::mutex lock;
+  std::condition_variable changed;
+  std::map<std::uint32_t, Entry> entries;
+  std::deque<std::uint32_t> queue;
+  int threads = 0;
+  bool closing = false;
+  std::function<void()> listener;
+
+  // A lookup thread: takes addresses until none is left, then ends.
+  static void Work(const std::shared_ptr<Shared>& self) {
+    std::unique_lock<std::mutex> held(self->lock);
+    while (!self->closing && !self->queue.empty()) {
+      const std::uint32_t address = self->queue.front();
+      self->queue.pop_front();
+      held.unlock();
+      std::string name = self->source->Resolve(address);
+      held.lock();
+      Entry& entry = self->entries[address];
+      entry.done = true;
+      entry.name = std::move(name);
+      const bool found = !entry.name.empty();
+      std::function<void()> listener = found && !self->closing ? self->listener : nullptr;
+      self->changed.notify_all();
+      if (listener) {
+        held.unlock();
+        listener();
+        held.lock();
+      }
+    }
+    --self->threads;
+  }
+};
+
+HostNames::HostNames(std::shared_ptr<HostNameSource> source, int parallel, std::chrono::milliseconds timeout)
+    : shared_(std::make_shared<Shared>()) {
+  shared_->source = std::move(source);
+  shared_->parallel = parallel < 1 ? 1 : parallel;
+  shared_->timeout = timeout;
+}
+
+HostNames::~HostNames() {
+  std::lock_guard<std::mutex> held(shared_->lock);
+  shared_->closing = true;
+  shared_->listener = nullptr;
+}
+
+void HostNames::Submit(std::uint32_t address) {
+  std::lock_guard<std::mutex> held(shared_->lock);
+  if (shared_->closing ||
+      !shared_->entries.emplace(address, Shared::Entry{Clock::now(), false, std::string()}).second)
+    return;
+  shared_->queue.push_back(address);
+  if (shared_->threads >= shared_->parallel) return;
+  try {
+    std::thread([shared = shared_] { Shared::Work(shared); }).detach();
+    ++shared_->threads;
+  } catch (const std::system_error&) {
+    // No thread now: a running one takes the address, or the name stays unknown.
+  }
+}
+
+std::string HostNames::Find(std::uint32_t address) const {
+  std::lock_guard<std::mutex> held(shared_->lock);
+  const auto found = shared_->entries.find(address);
+  return found == shared_->entries.end() ? std::string() : found->second.name;
+}
+
+void HostNames::WaitAll() {
+  std::unique_lock<std::mutex> held(shared_->lock);
+  for (;;) {
+    Clock::time_point until = Clock::time_point::min();
+    for (const auto& [address, entry] : shared_->entries) {
+      if (!entry.done && entry.asked + shared_->timeout > until) until = entry.asked + shared_->timeout;
+    }
+    if (until <= Clock::now()) return;
+    shared_->changed.wait_until(held, until);
+  }
+}
+
+void HostNames::SetListener(std::function<void()> listener) {
+  std::lock_guard<std::mutex> held(shared_->lock);
+  shared_->listener = std::move(listener);
+}
+
+}  // namespace quarvo
