@@ -8,15 +8,6 @@ namespace quarvo {
 
 namespace {
 
-// Names come from files and from the network: control characters would move the terminal's
-// cursor or break a line, so each becomes "?".
-std::string Printable(std::string text) {
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-  }
-  return text;
-}
-
 nlohmann::ordered_json TextOrNull(const std::string& text) {
   return text.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(text);
 }
@@ -32,11 +23,11 @@ std::vector<NameCells> RowNames(const std::vector<CellRow>& rows, VendorNames* v
     if (vendors != nullptr) {
       const VendorAnswer answer = vendors->Lookup(row[ColMac]);
       if (answer.kind == VendorAnswer::Local) cells.vendor = kLocalMacText;
-      if (answer.kind == VendorAnswer::Vendor) cells.vendor = Printable(answer.name);
+      if (answer.kind == VendorAnswer::Vendor) cells.vendor = answer.name;
     }
     in_addr address{};
     if (hosts != nullptr && inet_pton(AF_INET, row[ColIp].c_str(), &address) == 1) {
-      cells.hostName = Printable(hosts->Find(address.s_addr));
+      cells.hostName = hosts->Find(address.s_addr);
     }
     names.push_back(std::move(cells));
   }

@@ -23,7 +23,7 @@ struct NameCells {
 std::vector<NameCells> RowNames(const std::vector<CellRow>& rows, VendorNames* vendors,
                                 const HostNames* hosts);
 
-// The aligned table with two more columns, vendor and host name.
+// The aligned table with two more columns, vendor and host name; control bytes show as escapes.
 std::string AlignedTableWithNames(const std::vector<CellRow>& rows, const std::vector<NameCells>& names);
 
 // One JSON object a line: number, ip, mac, worker, change, status as the cells hold them, vendor and

@@ -60,21 +60,14 @@ std::string AlignedLines(const std::vector<std::vector<std::string>>& rows,
   lines.push_back({Cp936ToUtf8(texts::kColNumberCaption), Cp936ToUtf8(texts::kColIpCaption),
                    Cp936ToUtf8(texts::kColMacCaption), Cp936ToUtf8(texts::kColThreadCaption),
                    Cp936ToUtf8(texts::kColChangeCaption), Cp936ToUtf8(texts::kColStatusCaption)});
-<<<<<<< HEAD
-  for (const CellRow& row : rows) {
-    CellRow& line = lines.emplace_back();
-    for (std::size_t column = 0; column < row.size(); ++column) line[column] = VisibleText(row[column]);
-  }
-  std::array<std::size_t, kColumnCount> widths{};
-  for (const CellRow& line : lines) {
-    for (std::size_t column = 0; column < widths.size(); ++column) {
-=======
   lines.back().insert(lines.back().end(), moreCaptions.begin(), moreCaptions.end());
-  lines.insert(lines.end(), rows.begin(), rows.end());
+  for (const std::vector<std::string>& row : rows) {
+    std::vector<std::string>& line = lines.emplace_back();
+    for (const std::string& cell : row) line.push_back(VisibleText(cell));
+  }
   std::vector<std::size_t> widths(lines.front().size());
   for (const auto& line : lines) {
     for (std::size_t column = 0; column < widths.size() && column < line.size(); ++column) {
->>>>>>> abcad54 (Vendor and host names for scanned machines: IEEE registries, reverse DNS and NetBIOS names; scan --names and --json)
       widths[column] = std::max(widths[column], DisplayWidth(line[column]));
     }
   }

@@ -20,16 +20,12 @@ std::vector<CellRow> Utf8Rows(ResultsTable& table);
 // and two blanks between columns; no blanks end a line. Control bytes in cells show as escapes.
 std::string AlignedTable(const std::vector<CellRow>& rows);
 
-<<<<<<< HEAD
-// The cells of each row joined by tabs, one line per row, nothing else; control bytes and
-// backslashes in cells show as escapes (VisibleText), so every line has six fields.
-=======
 // The same for lines of any number of cells: the six captions, then `moreCaptions`.
 std::string AlignedLines(const std::vector<std::vector<std::string>>& rows,
                          const std::vector<std::string>& moreCaptions);
 
-// The cells of each row joined by tabs, one line per row, nothing else.
->>>>>>> abcad54 (Vendor and host names for scanned machines: IEEE registries, reverse DNS and NetBIOS names; scan --names and --json)
+// The cells of each row joined by tabs, one line per row, nothing else; control bytes and
+// backslashes in cells show as escapes (VisibleText), so every line has six fields.
 std::string TsvLines(const std::vector<CellRow>& rows);
 
 // Columns a UTF-8 text takes on a terminal: two for wide East Asian characters, one for others.
