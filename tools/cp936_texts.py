@@ -80,6 +80,15 @@ TEXTS = [
     ("kThreadsRefused", "线程数无效，未扫描"),
     # The I/O error of any other code: this text, then the code in decimal
     ("kIoOtherPrefix", "I/O error "),
+    # A list file over a limit of the load: kTooLarge, its size, the unit, kTooLargeLimit, the
+    # limit, the unit again and kTooLargeEnd
+    ("kTooLarge", "列表文件太大，未载入："),
+    ("kTooLargeBytes", " 字节"),
+    ("kTooLargeLines", " 行"),
+    ("kTooLargeLimit", "（上限 "),
+    ("kTooLargeEnd", "）"),
+    # A list that is a pipe, a device or a socket: never written to, nor waited on
+    ("kNotPlainFile", "列表文件不是普通文件!"),
 ]
 
 

@@ -46,36 +46,16 @@ bool TryWriteList(PersistenceContext& context) {
     WriteList(context);
     return true;
   } catch (const IoError& error) {
-    context.dialogs.ShowError(error.what());
+    context.dialogs.ShowError(context.errorText(error));
     return false;
   }
 }
 
 // Limits of a results file that "载入" takes. A saved list has a line of about 40 bytes a machine,
 // so even every address of a /12 network (about a million machines) fits both; a file beyond them
-// is refused before the table is touched. In the 32-bit build a million rows take some 200 MB in
-// the table and as much again while they are built beside the table they replace.
+// is refused before the table is touched.
 constexpr std::size_t kMaxListFileBytes = 64u << 20;
 constexpr std::size_t kMaxListRows = 1000000;
-
-// The rows of a file as they will stand in the table, built aside so that a failure leaves the
-// table as it was. They are added in the table's order (rows of equal numbers in the order they
-// came), so each lands at the end and a file of any order loads in linear time.
-void BuildLoadedRows(std::vector<StoredRow> stored, ResultsTable::Rows& loaded) {
-  std::vector<std::pair<std::string, std::size_t>> keys;
-  keys.reserve(stored.size());
-  for (std::size_t i = 0; i < stored.size(); ++i) keys.emplace_back(SortKeyOf(stored[i].number), i);
-  std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (const auto& key : keys) {
-    StoredRow line = std::move(stored[key.second]);  // its texts go once the row holds them
-    const std::int32_t row = loaded.AddRow(line.number);
-    loaded.SetCell(row, ColIp, line.ip);
-    loaded.SetCell(row, ColMac, line.mac);
-    loaded.SetCell(row, ColThread, texts::kLoadedThread);
-    loaded.SetCell(row, ColChange, texts::kChangeNo);
-    loaded.SetCell(row, ColStatus, texts::kStatusSilent);
-  }
-}
 
 }  // namespace
 
@@ -95,28 +75,46 @@ void SaveSettings(PersistenceContext& context) {
   profile.WriteString(texts::kSettingsSection, texts::kSettingsEndKey, window.GetText(UiText::EndIp));
 }
 
-void LoadList(PersistenceContext& context) {
-  if (!context.files.IsPresent(context.listFile)) return;
-  RunContext& run = context.run;
-  run.state.RunStartTick = run.clock.TickCount();
-  ResultsTable::Rows loaded;
+LoadedList ReadList(FileStore& files, const std::string& name,
+                    const std::function<std::string(const IoError&)>& errorText) {
+  LoadedList list;
   try {
-    std::vector<StoredRow> stored;
-    {
-      const std::string bytes = context.files.ReadAll(context.listFile, kMaxListFileBytes);
-      stored = ParseResultsFile(bytes, kMaxListRows);
-    }  // the file's bytes go before the rows are built
-    BuildLoadedRows(std::move(stored), loaded);
+    const std::string bytes = files.ReadAll(name, kMaxListFileBytes);
+    // Each row is built whole and goes in where the table's order puts it: at the end for a file
+    // in that order, as every saved file is. Rows of equal numbers keep the file's order.
+    ForEachResultsRow(bytes, kMaxListRows, [&list](StoredRow& line) {
+      list.rows.AddRow(
+          {line.number, line.ip, line.mac, texts::kLoadedThread, texts::kChangeNo, texts::kStatusSilent});
+    });
   } catch (const IoError& error) {
-    context.dialogs.ShowError(error.what());
-    return;
+    list.error = errorText(error);
   } catch (const std::bad_alloc&) {
     // Out of memory is reported as the platform's file calls report it; the table stays.
-    context.dialogs.ShowError(IoErrorMessage(io_code::kNotEnoughMemory));
+    list.error = IoErrorMessage(io_code::kNotEnoughMemory);
+  }
+  if (!list.error.empty()) list.rows.ClearRows();  // the rows read before the failure go at once
+  return list;
+}
+
+void ShowLoadedList(PersistenceContext& context, LoadedList& list) {
+  if (!list.error.empty()) {
+    context.dialogs.ShowError(list.error);
     return;
   }
-  run.table.Transact([&loaded](ResultsTable::Rows& rows) { rows.SwapRows(loaded); });
-  ShowRunSummary(run, texts::kRunLoad, 0);
+  context.run.table.Transact([&list](ResultsTable::Rows& rows) { rows.SwapRows(list.rows); });
+  ShowRunSummary(context.run, texts::kRunLoad, 0);
+}
+
+bool StartLoad(PersistenceContext& context) {
+  if (!context.files.IsPresent(context.listFile)) return false;
+  context.run.state.RunStartTick = context.run.clock.TickCount();
+  return true;
+}
+
+void LoadList(PersistenceContext& context) {
+  if (!StartLoad(context)) return;
+  LoadedList list = ReadList(context.files, context.listFile, context.errorText);
+  ShowLoadedList(context, list);
 }  // the table's old rows go here, outside its lock
 
 bool SaveListOnRequest(PersistenceContext& context) {

@@ -1,8 +1,14 @@
 // The files of builds without the Windows API, each of their system calls failing in turn as the
 // system fails it, in a folder of the test's own.
 #include <fcntl.h>
+#include <gmock/gmock.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <thread>
 
 #include "StoreFakes.h"
 #include "platform/System.h"
@@ -40,6 +46,9 @@ TEST(PosixStore, EachFailingCallShowsItsErrorAndChangesNothing) {
   };
   calls.stat = [](const char* name, struct stat* info) {
     return Fails("stat") ? -1 : kSystem.stat(name, info);
+  };
+  calls.lstat = [](const char* name, struct stat* info) {
+    return Fails("stat") ? -1 : kSystem.lstat(name, info);
   };
   calls.rename = [](const char* from, const char* to) {
     return Fails("rename") ? -1 : kSystem.rename(from, to);
@@ -83,7 +92,127 @@ TEST(PosixStore, EachFailingCallShowsItsErrorAndChangesNothing) {
   EXPECT_EQ(h.dialogs.errors, std::vector<std::string>{denied});
   EXPECT_EQ(h.table.RowCount(), 1);
   EXPECT_TRUE(std::filesystem::is_directory("Quarvo.txt"));
-  EXPECT_FALSE(std::filesystem::exists("Quarvo.txt.new"));
+}
+
+namespace fs = std::filesystem;
+
+std::string Bytes(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+void Write(const fs::path& path, const std::string& bytes, mode_t mode) {
+  std::ofstream(path, std::ios::binary) << bytes;
+  chmod(path.c_str(), mode);
+}
+
+mode_t ModeOf(const fs::path& path) {
+  struct stat info {};
+  EXPECT_EQ(lstat(path.c_str(), &info), 0) << path;
+  return info.st_mode;
+}
+
+// A save in a folder that others may write, run by root as the README tells users to run the window.
+TEST(PosixStore, ASaveWritesOnlyTheListItselfAndKeepsItsModeAndOwner) {
+  testing::TempFolder folder;
+  const fs::path outside = folder.path / "outside";
+  fs::create_directory(outside);
+  Write(outside / "secret", "root's own\n", 0600);
+  FileStore& files = SystemFiles();
+
+  // A planted link where a save once put its new file: the file it leads to stays as it was.
+  Write("Quarvo.txt", "1\ta\tb\r\n", 0640);
+  fs::create_symlink(outside / "secret", "Quarvo.txt.new");
+  files.Replace("Quarvo.txt", "2\tc\td\r\n");
+  EXPECT_EQ(Bytes(outside / "secret"), "root's own\n");
+  EXPECT_EQ(ModeOf(outside / "secret") & 07777, 0600u);
+  EXPECT_EQ(Bytes("Quarvo.txt"), "2\tc\td\r\n");
+  EXPECT_EQ(ModeOf("Quarvo.txt") & 07777, 0640u);  // the list's mode is kept
+  EXPECT_TRUE(fs::is_symlink("Quarvo.txt.new"));
+
+  // A list that is a link of the user's own is written through to its file; the link stays.
+  Write(outside / "list.txt", "old\r\n", 0604);
+  fs::create_symlink(outside / "list.txt", "linked.txt");
+  files.Replace("linked.txt", "new\r\n");
+  EXPECT_TRUE(fs::is_symlink("linked.txt"));
+  EXPECT_EQ(Bytes(outside / "list.txt"), "new\r\n");
+  EXPECT_EQ(ModeOf(outside / "list.txt") & 07777, 0604u);
+
+  if (geteuid() != 0) GTEST_SKIP() << "the owner checks need root";
+  // The list of another user, saved by root, stays that user's.
+  ASSERT_EQ(chown("Quarvo.txt", 65534, 65534), 0);
+  files.Replace("Quarvo.txt", "3\r\n");
+  struct stat info {};
+  ASSERT_EQ(stat("Quarvo.txt", &info), 0);
+  EXPECT_EQ(info.st_uid, 65534u);
+  EXPECT_EQ(info.st_gid, 65534u);
+  // Another user's link in the list's place is not followed to a file of root's.
+  fs::create_symlink(outside / "secret", "planted.txt");
+  ASSERT_EQ(lchown("planted.txt", 65534, 65534), 0);
+  EXPECT_THROW(files.Replace("planted.txt", "x"), IoError);
+  EXPECT_EQ(Bytes(outside / "secret"), "root's own\n");
+  EXPECT_TRUE(fs::is_symlink("planted.txt"));
+}
+
+TEST(PosixStore, APipeOrADeviceAsTheListIsRefusedWithoutWaiting) {
+  testing::TempFolder folder;
+  FileStore& files = SystemFiles();
+  ASSERT_EQ(mkfifo("fifo", 0600), 0);
+  alarm(20);  // a save or load that waits for a reader or writer of the pipe ends the test here
+  EXPECT_THROW(files.Replace("fifo", "1\r\n"), NotPlainFileError);
+  EXPECT_THROW(files.ReadAll("fifo", 100), NotPlainFileError);
+  testing::PersistenceHarness h;
+  PersistenceContext real{h.context, h.dialogs, files, h.profile, "fifo"};
+  h.table.AddRow("1");
+  EXPECT_FALSE(SaveListOnRequest(real));
+  LoadList(real);  // no list there: nothing happens
+  alarm(0);
+  EXPECT_EQ(h.dialogs.errors, std::vector<std::string>{texts::kNotPlainFile});
+  EXPECT_TRUE(S_ISFIFO(ModeOf("fifo")));
+
+  if (geteuid() != 0) GTEST_SKIP() << "making a device node needs root";
+  // A node of the null device, made in the test's folder: it stays a device.
+  ASSERT_EQ(mknod("device", S_IFCHR | 0666, makedev(1, 3)), 0);
+  EXPECT_THROW(files.Replace("device", "1\r\n"), NotPlainFileError);
+  EXPECT_TRUE(S_ISCHR(ModeOf("device")));
+  for (const auto& entry : fs::directory_iterator("."))
+    EXPECT_THAT(entry.path().filename().string(), ::testing::AnyOf("fifo", "device"));
+}
+
+TEST(PosixStore, SavesAtTheSameTimeEachWinWholeAndNoneFailsFalsely) {
+  testing::TempFolder folder;
+  FileStore& files = SystemFiles();
+  constexpr int kSaves = 50;
+  constexpr std::size_t kSize = 256 * 1024;  // long enough for the saves to overlap
+  files.Replace("Quarvo.txt", std::string(kSize, 'A'));
+  std::atomic<int> failures{0}, torn{0};
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    while (!done) {
+      const std::string bytes = files.ReadAll("Quarvo.txt", 2 * kSize);
+      if (bytes.size() != kSize || bytes.find_first_not_of(bytes[0]) != std::string::npos) ++torn;
+    }
+  });
+  std::vector<std::thread> savers;
+  for (int i = 0; i < kSaves; ++i) {
+    savers.emplace_back([&, i] {
+      try {
+        files.Replace("Quarvo.txt", std::string(kSize, static_cast<char>('B' + i)));
+      } catch (const IoError& error) {
+        ADD_FAILURE() << error.what();
+        ++failures;
+      }
+    });
+  }
+  for (std::thread& saver : savers) saver.join();
+  done = true;
+  reader.join();
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(torn, 0);
+  const std::string last = Bytes("Quarvo.txt");
+  EXPECT_EQ(last.size(), kSize);
+  EXPECT_EQ(last.find_first_not_of(last[0]), std::string::npos);
+  EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);  // nothing left over
 }
 
 }  // namespace

@@ -91,8 +91,8 @@ TEST(ResultsFile, SaveLoadSaveKeepsTheBytesAndFailuresKeepEverything) {
     EXPECT_EQ(h.dialogs.errors, (Texts{messages[i], messages[i]})) << codes[i];
     h.dialogs.errors.clear();
   }
-  // A file too large to load (over 64 MiB, or over a million lines) and memory running out during
-  // a load are shown as the platform's "I/O error 8" for memory that ran out.
+  // A file too large to load (over 64 MiB, or over a million lines) says which limit it passes and
+  // by how much; memory running out during a load is the platform's "I/O error 8".
   h.files.failReplace = h.files.failRead = {};
   for (const std::size_t lines : {0, 1000001}) {
     h.files.files["Quarvo.txt"] = lines ? std::string(lines, '\n') : std::string((64u << 20) + 1, 'x');
@@ -101,7 +101,14 @@ TEST(ResultsFile, SaveLoadSaveKeepsTheBytesAndFailuresKeepEverything) {
   h.files.readRunsOutOfMemory = true;
   LoadList(h.persistence);
   h.files.readRunsOutOfMemory = false;
-  EXPECT_EQ(h.dialogs.errors, Texts(3, "I/O error 8"));
+  // "列表文件太大，未载入：67108865 字节（上限 67108864 字节）", and the same in lines (行)
+  const std::string tooLarge =
+      "\xC1\xD0\xB1\xED\xCE\xC4\xBC\xFE\xCC\xAB\xB4\xF3\xA3\xAC\xCE\xB4\xD4\xD8\xC8\xEB\xA3\xBA";
+  const std::string bytes = " \xD7\xD6\xBD\xDA", lines = " \xD0\xD0", limit = "\xA3\xA8\xC9\xCF\xCF\xDE ",
+                    end = "\xA3\xA9";
+  EXPECT_EQ(h.dialogs.errors,
+            (Texts{tooLarge + "67108865" + bytes + limit + "67108864" + bytes + end,
+                   tooLarge + "1000001" + lines + limit + "1000000" + lines + end, "I/O error 8"}));
   h.files.files["Quarvo.txt"] = saved;
   EXPECT_EQ(h.ListFile(), saved);
   EXPECT_EQ(h.table.RowCount(), 6);

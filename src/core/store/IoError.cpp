@@ -7,6 +7,27 @@ namespace quarvo {
 
 IoError::IoError(int code) : std::runtime_error(IoErrorMessage(code)), code_(code) {}
 
+IoError::IoError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
+
+namespace {
+
+std::string TooLargeMessage(TooLargeError::Unit unit, std::uint64_t found, std::uint64_t limit) {
+  const std::string inUnits =
+      unit == TooLargeError::Unit::Bytes ? texts::kTooLargeBytes : texts::kTooLargeLines;
+  return texts::kTooLarge + std::to_string(found) + inUnits + texts::kTooLargeLimit + std::to_string(limit) +
+         inUnits + texts::kTooLargeEnd;
+}
+
+}  // namespace
+
+TooLargeError::TooLargeError(Unit unit_, std::uint64_t found_, std::uint64_t limit_)
+    : IoError(io_code::kNotEnoughMemory, TooLargeMessage(unit_, found_, limit_)),
+      unit(unit_),
+      found(found_),
+      limit(limit_) {}
+
+NotPlainFileError::NotPlainFileError() : IoError(io_code::kAccessDenied, texts::kNotPlainFile) {}
+
 std::string IoErrorMessage(int code) {
   switch (code) {
     case io_code::kFileNotFound:

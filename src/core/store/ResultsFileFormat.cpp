@@ -1,5 +1,8 @@
 #include "store/ResultsFileFormat.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "net/ExtractField.h"
 #include "store/IoError.h"
 
@@ -77,15 +80,31 @@ StoredRow SplitResultsLine(const std::string& line) {
   return row;
 }
 
-std::vector<StoredRow> ParseResultsFile(const std::string& bytes, std::size_t maxRows) {
-  // Counted first, so that a file of too many lines is refused before any row is made, and the
-  // rows take no more room than they need.
+namespace {
+
+std::size_t CountLines(const std::string& bytes) {
   std::size_t count = 0;
   ForEachLine(bytes, [&count](const std::string&) { ++count; });
-  if (count > maxRows) throw IoError(io_code::kNotEnoughMemory);
+  return count;
+}
+
+}  // namespace
+
+void ForEachResultsRow(const std::string& bytes, std::size_t maxRows,
+                       const std::function<void(StoredRow& row)>& take) {
+  // Counted first, so that a file of too many lines is refused before any row is made.
+  const std::size_t count = CountLines(bytes);
+  if (count > maxRows) throw TooLargeError(TooLargeError::Unit::Lines, count, maxRows);
+  ForEachLine(bytes, [&take](const std::string& line) {
+    StoredRow row = SplitResultsLine(line);
+    take(row);
+  });
+}
+
+std::vector<StoredRow> ParseResultsFile(const std::string& bytes, std::size_t maxRows) {
   std::vector<StoredRow> rows;
-  rows.reserve(count);
-  ForEachLine(bytes, [&rows](const std::string& line) { rows.push_back(SplitResultsLine(line)); });
+  rows.reserve(std::min(CountLines(bytes), maxRows));  // no more room than the rows need
+  ForEachResultsRow(bytes, maxRows, [&rows](StoredRow& row) { rows.push_back(std::move(row)); });
   return rows;
 }
 

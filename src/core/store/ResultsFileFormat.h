@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,13 @@ std::vector<std::string> SplitResultsLines(const std::string& bytes);
 // tab; with none the number and IP are empty and the MAC is the whole line.
 StoredRow SplitResultsLine(const std::string& line);
 
-// Every row of a file, in the file's order, each line cut as it is found. A file of more than
-// `maxRows` lines is refused with IoError(io_code::kNotEnoughMemory).
+// Hands every row of a file to `take`, in the file's order, each line cut as it is found; no copy
+// of all rows is held. A file of more than `maxRows` lines is refused with TooLargeError before
+// any row is handed on.
+void ForEachResultsRow(const std::string& bytes, std::size_t maxRows,
+                       const std::function<void(StoredRow& row)>& take);
+
+// Every row of a file, in the file's order, as ForEachResultsRow hands them on.
 std::vector<StoredRow> ParseResultsFile(const std::string& bytes, std::size_t maxRows = SIZE_MAX);
 
 }  // namespace quarvo

@@ -134,5 +134,19 @@ inline constexpr char kThreadsRefused[] =
     "\xCF\xDF\xB3\xCC\xCA\xFD\xCE\xDE\xD0\xA7\xA3\xAC\xCE\xB4\xC9\xA8\xC3\xE8";
 // I/O error
 inline constexpr char kIoOtherPrefix[] = "I/O error ";
+// 列表文件太大，未载入：
+inline constexpr char kTooLarge[] =
+    "\xC1\xD0\xB1\xED\xCE\xC4\xBC\xFE\xCC\xAB\xB4\xF3\xA3\xAC\xCE\xB4\xD4\xD8\xC8\xEB\xA3\xBA";
+//  字节
+inline constexpr char kTooLargeBytes[] = " \xD7\xD6\xBD\xDA";
+//  行
+inline constexpr char kTooLargeLines[] = " \xD0\xD0";
+// （上限
+inline constexpr char kTooLargeLimit[] = "\xA3\xA8\xC9\xCF\xCF\xDE ";
+// ）
+inline constexpr char kTooLargeEnd[] = "\xA3\xA9";
+// 列表文件不是普通文件!
+inline constexpr char kNotPlainFile[] =
+    "\xC1\xD0\xB1\xED\xCE\xC4\xBC\xFE\xB2\xBB\xCA\xC7\xC6\xD5\xCD\xA8\xCE\xC4\xBC\xFE!";
 
 }  // namespace quarvo::texts

@@ -6,6 +6,24 @@
 
 namespace quarvo {
 
+namespace {
+
+// The command line's messages are in English; the errors that name no code of the platform's
+// table say what is wrong with the list in words.
+std::string EnglishErrorText(const IoError& error, const std::string& listFile) {
+  if (const auto* tooLarge = dynamic_cast<const TooLargeError*>(&error)) {
+    const char* unit = tooLarge->unit == TooLargeError::Unit::Bytes ? " bytes" : " lines";
+    return "'" + listFile + "' is too large to load: " + std::to_string(tooLarge->found) + unit +
+           ", over the limit of " + std::to_string(tooLarge->limit) + unit;
+  }
+  if (dynamic_cast<const NotPlainFileError*>(&error) != nullptr) {
+    return "'" + listFile + "' is not a regular file (a pipe, a device or a socket): not read nor written";
+  }
+  return error.what();
+}
+
+}  // namespace
+
 void CountingProbe::Request(std::uint32_t networkOrderAddress, MacBytes& mac) {
   if (inner_) inner_->Request(networkOrderAddress, mac);
   if (mac != MacBytes{}) ++answered_;
@@ -26,7 +44,9 @@ RunSession::RunSession(Clock& clock, ThreadLauncher& systemThreads, WakeSocket& 
     : probe(std::move(arp)),
       threads(systemThreads, [this] { return std::shared_ptr<void>(shared_from_this()); }),
       run{state, table, window, clock, threads, probe},
-      persistence{run, dialogs, listFiles, profile, listFile},
+      persistence{run,       dialogs,
+                  listFiles, profile,
+                  listFile,  [listFile](const IoError& error) { return EnglishErrorText(error, listFile); }},
       files(persistence),
       commands{run, dialogs, files, wakeSocket, shell} {
   window.SetText(UiText::StartStop, texts::kStartCaption);

@@ -17,6 +17,8 @@ struct FileCalls {
   int (*fchmod)(int fd, mode_t mode);
   int (*close)(int fd);
   int (*stat)(const char* name, struct stat* info);
+  int (*lstat)(const char* name, struct stat* info);
+  int (*fchown)(int fd, uid_t owner, gid_t group);
   int (*rename)(const char* from, const char* to);
   int (*unlink)(const char* name);
   int (*mkdir)(const char* name, mode_t mode);
