@@ -9,6 +9,9 @@ trap 'rm -f "$figures"' EXIT
 cmake -S . -B build/linux >/dev/null
 cmake --build build/linux -j"$(nproc)" --target scan_bench >/dev/null
 build/linux/bench/scan_bench native >>"$figures"
+# A list of a million rows loaded as the menu loads it: time and peak memory.
+cmake --build build/linux -j"$(nproc)" --target list_load_bench >/dev/null
+build/linux/bench/list_load_bench >>"$figures"
 # The Linux program's real ARP against arp-scan on a virtual LAN in namespaces of its own.
 for tool in arp-scan:arp-scan time:/usr/bin/time; do
   command -v "${tool#*:}" >/dev/null || apt-get install -y -qq --no-install-recommends "${tool%%:*}" >/dev/null

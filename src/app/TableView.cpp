@@ -14,7 +14,7 @@ TableView::Update TableView::Refresh() {
     keys_.resize(count);
     selected.resize(count);
     std::size_t row = 0;
-    rows.VisitRows([&](const std::string& sortKey, bool isSelected) {
+    rows.VisitRows([&](std::string_view sortKey, bool isSelected) {
       keys_[row] = sortKey;
       selected[row++] = isSelected;
     });

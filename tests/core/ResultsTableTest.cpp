@@ -66,6 +66,23 @@ TEST(ResultsTable, ManyRowsInAnyOrderMatchASortedList) {
   EXPECT_EQ(table.NextSelected(2999), static_cast<std::int32_t>(model.size()) - 1);
 }
 
+// A saved list comes back in order: each row's place is found among those already there. The
+// rows looked at for that must grow with the logarithm of the table, not with its blocks, or a
+// million rows take minutes to load.
+TEST(ResultsTable, FindingARowsPlaceLooksAtLogarithmicallyManyRows) {
+  RowBlocks<int> rows;
+  std::uint64_t looked = 0;
+  constexpr int kRows = 200000;
+  for (int value = 0; value < kRows; ++value) {
+    const std::size_t at = rows.PartitionPoint([&](int row) { return ++looked, row <= value; });
+    ASSERT_EQ(at, static_cast<std::size_t>(value));
+    rows.Insert(at, std::make_unique<int>(value));
+  }
+  EXPECT_LE(looked, std::uint64_t{kRows} * 2 * 18);  // 2 log2(rows) each, with room to spare
+  for (int value : {0, 255, 256, 511, 512, 131071, kRows - 1}) EXPECT_EQ(rows.At(value), value);
+  EXPECT_EQ(rows.FindFrom(1000, [](int row) { return row % 997 == 0; }), 1994u);
+}
+
 TEST(ResultsTable, OutOfRangeIndexesChangeNothingAndCellsKeepAnyBytes) {
   ResultsTable table;
   table.AddRow("001");
@@ -79,6 +96,15 @@ TEST(ResultsTable, OutOfRangeIndexesChangeNothingAndCellsKeepAnyBytes) {
   EXPECT_EQ(table.GetCell(0, ColNumber), "001");
   const std::string bytes = std::string("a\0\t\xFF", 4) + std::string(5000, 'x');
   table.SetCell(0, ColMac, bytes);
+  EXPECT_EQ(table.GetCell(0, ColMac), bytes);
+  // A cell that grows or shrinks leaves its neighbours as they were.
+  table.SetCell(0, ColStatus, "s");
+  table.SetCell(0, ColIp, "192.168.100.200");
+  table.SetCell(0, ColThread, "12");
+  table.SetCell(0, ColIp, "");
+  EXPECT_EQ(table.GetCell(0, ColNumber) + "|" + table.GetCell(0, ColIp) + "|" + table.GetCell(0, ColThread) +
+                "|" + table.GetCell(0, ColChange) + "|" + table.GetCell(0, ColStatus),
+            "001||12||s");
   EXPECT_EQ(table.GetCell(0, ColMac), bytes);
 }
 

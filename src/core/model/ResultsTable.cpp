@@ -19,7 +19,7 @@ std::string SortKeyOf(const std::string& text) {
 
 namespace {
 
-bool KeyLess(const std::string& a, const std::string& b) {
+bool KeyLess(std::string_view a, std::string_view b) {
   // Unsigned byte order, so that double-byte characters sort after ASCII.
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
     return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
@@ -28,22 +28,45 @@ bool KeyLess(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::int32_t ResultsTable::Rows::LowerBound(const std::string& key) const {
-  return static_cast<std::int32_t>(
-      rows_.PartitionPoint([&](const Row& r) { return KeyLess(r.sortKey, key); }));
+ResultsTable::Rows::Row::Row(const std::string& key, const std::array<std::string, kColumnCount>& cells) {
+  std::size_t size = key.size();
+  for (const std::string& cell : cells) size += cell.size();
+  text.reserve(size);
+  text = key;
+  ends[0] = static_cast<std::uint32_t>(text.size());
+  for (std::size_t column = 0; column < cells.size(); ++column) {
+    text += cells[column];
+    ends[column + 1] = static_cast<std::uint32_t>(text.size());
+  }
 }
 
-std::int32_t ResultsTable::Rows::UpperBound(const std::string& key) const {
+void ResultsTable::Rows::Row::SetCell(int column, const std::string& value) {
+  const auto at = static_cast<std::size_t>(column);
+  const std::uint32_t begin = ends[at], oldSize = ends[at + 1] - begin;
+  text.replace(begin, oldSize, value);
+  const auto grown = static_cast<std::uint32_t>(value.size()) - oldSize;  // modulo 2^32, as the ends
+  for (std::size_t i = at + 1; i < ends.size(); ++i) ends[i] += grown;
+}
+
+std::int32_t ResultsTable::Rows::LowerBound(std::string_view key) const {
+  return static_cast<std::int32_t>(rows_.PartitionPoint([&](const Row& r) { return KeyLess(r.Key(), key); }));
+}
+
+std::int32_t ResultsTable::Rows::UpperBound(std::string_view key) const {
   return static_cast<std::int32_t>(
-      rows_.PartitionPoint([&](const Row& r) { return !KeyLess(key, r.sortKey); }));
+      rows_.PartitionPoint([&](const Row& r) { return !KeyLess(key, r.Key()); }));
 }
 
 std::int32_t ResultsTable::Rows::AddRow(const std::string& number) {
-  auto row = std::make_unique<Row>();
-  row->sortKey = SortKeyOf(number);
-  row->cells[ColNumber] = number;
+  std::array<std::string, kColumnCount> cells;
+  cells[ColNumber] = number;
+  return AddRow(cells);
+}
+
+std::int32_t ResultsTable::Rows::AddRow(const std::array<std::string, kColumnCount>& cells) {
+  auto row = std::make_unique<Row>(SortKeyOf(cells[ColNumber]), cells);
   // After any rows with an equal key, so equal keys keep the order in which they came.
-  const std::int32_t at = UpperBound(row->sortKey);
+  const std::int32_t at = UpperBound(row->Key());
   rows_.Insert(static_cast<std::size_t>(at), std::move(row));
   ++version_;
   return at;
@@ -52,21 +75,21 @@ std::int32_t ResultsTable::Rows::AddRow(const std::string& number) {
 std::int32_t ResultsTable::Rows::FindRow(const std::string& number) const {
   const std::string key = SortKeyOf(number);
   const std::int32_t at = LowerBound(key);
-  if (at == RowCount() || At(at).sortKey != key) return -1;
+  if (at == RowCount() || At(at).Key() != key) return -1;
   return at;
 }
 
 std::string ResultsTable::Rows::GetCell(std::int32_t row, int column) const {
   if (!Valid(row) || column < 0 || column >= kColumnCount) return std::string();
-  return At(row).cells[static_cast<std::size_t>(column)];
+  return std::string(At(row).Cell(column));
 }
 
 void ResultsTable::Rows::SetCell(std::int32_t row, int column, const std::string& text) {
   // The machine number is the row's key: it never changes after the row was added.
   if (!Valid(row) || column <= ColNumber || column >= kColumnCount) return;
-  std::string& cell = At(row).cells[static_cast<std::size_t>(column)];
-  if (cell == text) return;
-  cell = text;
+  Row& at = At(row);
+  if (at.Cell(column) == text) return;
+  at.SetCell(column, text);
   ++version_;
 }
 
@@ -112,7 +135,7 @@ void ResultsTable::Rows::SetSelected(std::int32_t row, bool selected) {
 
 std::int32_t ResultsTable::Rows::NumberOrdinal(std::int32_t row) const {
   if (!Valid(row)) return 0;
-  return row - LowerBound(At(row).sortKey) + 1;
+  return row - LowerBound(At(row).Key()) + 1;
 }
 
 std::int32_t ResultsTable::Rows::NextSelectedAfter(const std::string& number, std::int32_t ordinal) const {
