@@ -6,9 +6,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <thread>
 
 #include "StoreFakes.h"
 #include "platform/System.h"
@@ -181,38 +179,7 @@ TEST(PosixStore, APipeOrADeviceAsTheListIsRefusedWithoutWaiting) {
 
 TEST(PosixStore, SavesAtTheSameTimeEachWinWholeAndNoneFailsFalsely) {
   testing::TempFolder folder;
-  FileStore& files = SystemFiles();
-  constexpr int kSaves = 50;
-  constexpr std::size_t kSize = 256 * 1024;  // long enough for the saves to overlap
-  files.Replace("Quarvo.txt", std::string(kSize, 'A'));
-  std::atomic<int> failures{0}, torn{0};
-  std::atomic<bool> done{false};
-  std::thread reader([&] {
-    while (!done) {
-      const std::string bytes = files.ReadAll("Quarvo.txt", 2 * kSize);
-      if (bytes.size() != kSize || bytes.find_first_not_of(bytes[0]) != std::string::npos) ++torn;
-    }
-  });
-  std::vector<std::thread> savers;
-  for (int i = 0; i < kSaves; ++i) {
-    savers.emplace_back([&, i] {
-      try {
-        files.Replace("Quarvo.txt", std::string(kSize, static_cast<char>('B' + i)));
-      } catch (const IoError& error) {
-        ADD_FAILURE() << error.what();
-        ++failures;
-      }
-    });
-  }
-  for (std::thread& saver : savers) saver.join();
-  done = true;
-  reader.join();
-  EXPECT_EQ(failures, 0);
-  EXPECT_EQ(torn, 0);
-  const std::string last = Bytes("Quarvo.txt");
-  EXPECT_EQ(last.size(), kSize);
-  EXPECT_EQ(last.find_first_not_of(last[0]), std::string::npos);
-  EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);  // nothing left over
+  testing::ExpectConcurrentSavesEachWinWhole(SystemFiles());
 }
 
 }  // namespace

@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <map>
+#include <thread>
 
 #include "app/Persistence.h"
 #include "core/ScanHarness.h"
@@ -34,9 +36,11 @@ struct MemoryFiles final : FileStore {
   std::map<std::string, int> failRead, failReplace;  // a read or replace of the name throws this code
   int folders = 0;                                   // folders created
   std::function<void()> whileWriting;  // runs as the results file is written, before it is in place
+  std::function<void()> whileReading;  // runs as a file is read, before its bytes are returned
   bool IsPresent(const std::string& name) override { return files.count(name) != 0; }
   bool readRunsOutOfMemory = false;
   std::string ReadAll(const std::string& name, std::size_t limit) override {
+    if (whileReading) whileReading();
     if (readRunsOutOfMemory) throw std::bad_alloc();
     if (failRead.count(name)) throw IoError(failRead[name]);
     if (files.at(name).size() > limit)
@@ -144,6 +148,49 @@ inline void ExpectFailingStepChangesNothing(FileStore& files, const FailingStep&
   std::ifstream file("Quarvo.txt", std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), old);
   // No file of the attempt is left behind.
+  for (const auto& entry : std::filesystem::directory_iterator("."))
+    EXPECT_EQ(entry.path().filename(), "Quarvo.txt");
+}
+
+// Fifty saves of the list of the current folder at the same time, a reader reading it meanwhile:
+// none fails, the reader only ever sees one save's bytes whole, and no file is left beside it.
+inline void ExpectConcurrentSavesEachWinWhole(FileStore& files) {
+  constexpr int kSaves = 50;
+  constexpr std::size_t kSize = 256 * 1024;  // long enough for the saves to overlap
+  files.Replace("Quarvo.txt", std::string(kSize, 'A'));
+  std::atomic<int> failures{0}, torn{0};
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    while (!done) {
+      try {
+        const std::string bytes = files.ReadAll("Quarvo.txt", 2 * kSize);
+        if (bytes.size() != kSize || bytes.find_first_not_of(bytes[0]) != std::string::npos) ++torn;
+      } catch (const IoError& error) {
+        ADD_FAILURE() << "read: " << error.what();
+        ++failures;
+      }
+    }
+  });
+  std::vector<std::thread> savers;
+  for (int i = 0; i < kSaves; ++i) {
+    savers.emplace_back([&, i] {
+      try {
+        files.Replace("Quarvo.txt", std::string(kSize, static_cast<char>('B' + i)));
+      } catch (const IoError& error) {
+        ADD_FAILURE() << "save: " << error.what();
+        ++failures;
+      }
+    });
+  }
+  for (std::thread& saver : savers) saver.join();
+  done = true;
+  reader.join();
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(torn, 0);
+  std::ifstream file("Quarvo.txt", std::ios::binary);
+  const std::string last(std::istreambuf_iterator<char>(file), {});
+  EXPECT_EQ(last.size(), kSize);
+  EXPECT_EQ(last.find_first_not_of(last[0]), std::string::npos);
   for (const auto& entry : std::filesystem::directory_iterator("."))
     EXPECT_EQ(entry.path().filename(), "Quarvo.txt");
 }

@@ -92,8 +92,9 @@ TEST(WinStore, EachFailingCallShowsItsErrorAndChangesNothing) {
   calls = {FailingCreateFile, FailingReadFile, FailingWriteFile,   FailingFlush,           FailingClose,
            FailingAttributes, FailingMove,     kSystem.deleteFile, kSystem.createDirectory};
   const std::string denied = "File access denied", full = "Disk full";
-  // Opens: the existing file for writing (a file another program holds, refused before anything is
-  // written) or for reading, then the new file beside it. Closes: that first open's, then the new file's.
+  // Opens: the existing file to learn what it is (then for writing, refused for a file another
+  // program holds before anything is written) or for reading. Closes: that first open's, then the
+  // next one's.
   const testing::FailingStep steps[] = {
       {"CreateFile", 1, ERROR_SHARING_VIOLATION, "RCL", denied},
       {"CreateFile", 2, ERROR_TOO_MANY_OPEN_FILES, "RC", "Too many open files"},
@@ -103,12 +104,20 @@ TEST(WinStore, EachFailingCallShowsItsErrorAndChangesNothing) {
       {"FlushFileBuffers", 1, ERROR_WRITE_FAULT, "RC", "I/O error 29"},
       {"CloseHandle", 1, ERROR_NETNAME_DELETED, "RCL", "I/O error 64"},
       {"CloseHandle", 2, ERROR_DISK_FULL, "RC", full},
-      {"MoveFileEx", 1, ERROR_ACCESS_DENIED, "RC", denied},
+      {"MoveFileEx", 1, ERROR_WRITE_PROTECT, "RC", "I/O error 19"},
       {"GetFileAttributes", 1, ERROR_ACCESS_DENIED, "RCl", denied},
       {"GetFileAttributes", 1, ERROR_INVALID_NAME, "RCl", texts::kIoBadFileName}};
   const testing::TempFolder folder;
   for (const auto& step : steps) testing::ExpectFailingStepChangesNothing(SystemFiles(), step);
   calls = kSystem;
+}
+
+TEST(WinStore, ADeviceAsTheListIsRefusedAndSavesAtTheSameTimeEachWinWhole) {
+  const testing::TempFolder folder;
+  FileStore& files = SystemFiles();
+  EXPECT_THROW(files.Replace("NUL", "1\r\n"), NotPlainFileError);
+  EXPECT_THROW(files.ReadAll("NUL", 100), NotPlainFileError);
+  testing::ExpectConcurrentSavesEachWinWhole(files);
 }
 
 }  // namespace
