@@ -8,7 +8,9 @@
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
+#include <future>
 #include <thread>
 
 #include "app/Commands.h"
@@ -257,6 +259,39 @@ TEST(QtWindow, TypedRangeAndStartScanWithTheProbeMarksRowsAndStopEndsARun) {
   EXPECT_LT(ui.probe.RequestCount(), 6 + 100);
   EXPECT_EQ(ui.W().startStopButton->text(), "开始(&S)");
   EXPECT_TRUE(ui.W().windowTitle().startsWith("扫描耗时"));
+}
+
+// A large list loads while the window goes on answering: the user can still move it, click and
+// see it repaint. The file's read here waits until the window's event loop has answered.
+TEST(QtWindow, TheWindowAnswersWhileALargeListLoads) {
+  Ui ui;
+  std::vector<StoredRow> rows;
+  for (int i = 200000; i > 0; --i) rows.push_back({std::to_string(i), "10.0.0.1", "00-00-00-00-00-01"});
+  ui.StoreList(rows);
+  std::promise<void> answered;
+  std::atomic<bool> waitedInVain{false};
+  ui.files.whileReading = [&waitedInVain, heard = answered.get_future().share()] {
+    waitedInVain = heard.wait_for(std::chrono::seconds(10)) != std::future_status::ready;
+  };
+  ui.clock.Set(1000);
+  ui.Open();
+  bool loopAnswered = false;
+  QTimer::singleShot(0, [&] {
+    loopAnswered = true;
+    answered.set_value();
+  });
+  ui.Menu(texts::kMenuLoad);
+  ui.Menu(texts::kMenuLoad);  // a second load meanwhile starts nothing more
+  EXPECT_TRUE(QTest::qWaitFor([&] { return loopAnswered; }, 15000));
+  ui.Settle();
+  QCoreApplication::processEvents();  // the loaded rows arrive
+  ui.program->Batcher().CatchUpNow();
+  EXPECT_FALSE(waitedInVain);
+  ASSERT_EQ(ui.M().rowCount(), 200000);
+  EXPECT_EQ(ui.Cell(0, ColNumber), "1");
+  EXPECT_EQ(ui.Cell(199999, ColNumber), "99999");
+  EXPECT_TRUE(ui.W().windowTitle().startsWith("载入耗时"));
+  EXPECT_TRUE(ui.dialogs.calls.empty());
 }
 
 TEST(QtWindow, MenuCommandsRightClickAndF1) {

@@ -56,6 +56,7 @@ void QtProgram::Show() {
 }
 
 void QtProgram::Close() {
+  files_.Close();
   batcher_.Close();
   table.SetListener(nullptr);
   window_.reset();

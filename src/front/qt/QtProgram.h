@@ -7,10 +7,10 @@
 #include <optional>
 
 #include "app/Commands.h"
-#include "app/FileCommands.h"
 #include "app/Persistence.h"
 #include "front/qt/LocalRange.h"
 #include "front/qt/MainWindow.h"
+#include "front/qt/QtListFiles.h"
 #include "front/qt/QtPorts.h"
 #include "front/qt/ResultsModel.h"
 #include "front/qt/UiBatcher.h"
@@ -79,7 +79,7 @@ class QtProgram {
   QtDialogs boxes_;
   Dialogs& dialogs_;
   PersistenceContext persistence_;
-  FileCommands files_{persistence_};
+  QtListFiles files_{persistence_, seams_.threads};
   QtShell shell_;
   CommandContext commands_;
   std::unique_ptr<MainWindow> window_;
