@@ -36,6 +36,19 @@ TEST(HonestOutput, ControlBytesInListCellsAreShownAsEscapes) {
   EXPECT_THAT(h.out.str(), HasSubstr("00-00-00-00-00-07  10.0.0.7\\x1b[2J\n"));
 }
 
+TEST(HonestOutput, AListOverALimitSaysWhichAndHowLarge) {
+  testing::CliHarness h;
+  h.files.files["l.txt"] = std::string(1000001, '\n');
+  EXPECT_EQ(h.Run({"scan", "10.0.0.1", "10.0.0.1", "--list", "l.txt"}), kExitFailed);
+  EXPECT_EQ(h.err.str(),
+            "quarvo: raw ARP engine\n"
+            "quarvo: 'l.txt' is too large to load: 1000001 lines, over the limit of 1000000 lines\n");
+  h.files.files["l.txt"] = std::string((64u << 20) + 1, 'x');
+  EXPECT_EQ(h.Run({"wake", "--list", "l.txt", "1"}), kExitFailed);
+  EXPECT_EQ(h.err.str(),
+            "quarvo: 'l.txt' is too large to load: 67108865 bytes, over the limit of 67108864 bytes\n");
+}
+
 TEST(HonestOutput, OutputThatCannotBeWrittenExitsOneWithAMessage) {
   for (const std::vector<std::string>& words :
        {std::vector<std::string>{"scan", "10.0.0.1", "10.0.0.2"},
