@@ -33,6 +33,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${QUARVO_PACKAGE_MAINTAINER})
 # The shared libraries come from dpkg-shlibdeps (dpkg-dev); setcap, for postinst, from libcap2-bin.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS libcap2-bin)
+# The vendor names of --names, --json and the window come from the IEEE registries it installs.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS ieee-data)
 
 set(QUARVO_INSTALLED_PROGRAM ${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/quarvo)
 configure_file(${PROJECT_SOURCE_DIR}/src/front/linux/deb/postinst.in ${PROJECT_BINARY_DIR}/deb/postinst

@@ -12,7 +12,8 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 check_tree() {  # check_tree <prefix>: the program, its menu entry and its icons, and nothing else
   local prefix=$1 desktop=$1/share/applications/quarvo.desktop
-  local expected=(bin/quarvo share/applications/quarvo.desktop share/icons/hicolor/{32x32,64x64,128x128}/apps/quarvo.png)
+  local expected=(bin/quarvo share/applications/quarvo.desktop share/icons/hicolor/{32x32,64x64,128x128}/apps/quarvo.png
+                  share/man/man1/quarvo.1.gz share/bash-completion/completions/quarvo)
   diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$prefix" && find . -type f | sed 's|^\./||' | sort) ||
     fail "$prefix holds other files than expected"
   [ -x "$prefix/bin/quarvo" ] && [ "$(head -c 4 "$prefix/bin/quarvo" | tail -c 3)" = ELF ] ||
@@ -20,6 +21,13 @@ check_tree() {  # check_tree <prefix>: the program, its menu entry and its icons
   if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$desktop" || fail "$desktop is not a valid desktop entry"
   fi
+  # The manual page renders without a warning; the completion is a script bash reads.
+  local warnings
+  if command -v man >/dev/null; then
+    warnings=$(MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/quarvo.1.gz" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "man page warnings: $warnings"
+  fi
+  bash -n "$prefix/share/bash-completion/completions/quarvo" || fail "the completion is no bash script"
   for line in '[Desktop Entry]' Type=Application Name=Quarvo 'Name[zh_CN]=Quarvo地址扫描+唤醒' Exec=quarvo \
               Icon=quarvo 'Categories=Network;'; do
     grep -qxF "$line" "$desktop" || fail "$desktop has no line $line"
@@ -80,6 +88,13 @@ readelf -d "$build/quarvo" | grep -q 'libQt6Widgets' && needed+=(libqt6widgets6)
 for package in "${needed[@]}"; do
   grep -qxF "$package" <<<"$depends" || fail "Depends: $(field Depends) lacks $package"
 done
+grep -qxF ieee-data <<<"$(field Recommends)" || fail "Recommends: $(field Recommends) lacks ieee-data"
+# lintian, where it is installed, finds nothing wrong with the manual page.
+if command -v lintian >/dev/null; then
+  manpage=$(lintian --no-cfg --tags-from-file <(lintian-explain-tags --list-tags 2>/dev/null | grep -Ei 'manual|whatis|groff|completion') \
+    "$deb" 2>/dev/null || true)
+  [ -z "$manpage" ] || fail "lintian on the manual page: $manpage"
+fi
 dpkg -x "$deb" "$tmp/root"
 check_tree "$tmp/root/usr"
 
