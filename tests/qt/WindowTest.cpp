@@ -11,10 +11,12 @@
 #include <QTimer>
 #include <cstdio>
 #include <future>
+#include <map>
 #include <thread>
 
 #include "app/Commands.h"
 #include "front/qt/QtProgram.h"
+#include "net/Ipv4Text.h"
 #include "platform/posix/Cp936Utf8.h"
 #include "scan/ScanRun.h"
 #include "store/ResultsFileFormat.h"
@@ -74,6 +76,8 @@ struct Ui {
   ScriptedDialogs dialogs;
   std::optional<AddressRange> ownRange = AddressRange{"10.1.2.1", "10.1.2.254"};
   std::optional<ArpEngineKind> engine = ArpEngineKind::Raw;  // none: no engine opens
+  std::vector<std::string> vendorFolders;
+  std::shared_ptr<HostNameSource> names;  // none: no host names
   std::unique_ptr<QtProgram> program;
 
   void Open() {
@@ -84,9 +88,11 @@ struct Ui {
       opened.error = "socket: Operation not permitted";
       return opened;
     };
-    program =
-        std::make_unique<QtProgram>(WindowSeams{clock, threads, files, profile, socket, openEngine,
-                                                [this] { return ownRange; }, &dialogs, "/opt/q/quarvo"});
+    std::function<std::unique_ptr<HostNames>()> hostNames;
+    if (names) hostNames = [this] { return std::make_unique<HostNames>(names, 4, std::chrono::seconds(5)); };
+    program = std::make_unique<QtProgram>(WindowSeams{clock, threads, files, profile, socket, openEngine,
+                                                      [this] { return ownRange; }, &dialogs, "/opt/q/quarvo",
+                                                      vendorFolders, hostNames});
     program->Show();
   }
   ~Ui() {
@@ -458,6 +464,89 @@ TEST(QtWindow, EngineNoteKernelHintAndNoEngine) {
   none.Menu(texts::kMenuLoad);
   none.Settle();
   EXPECT_EQ(none.M().rowCount(), 1);
+}
+
+struct NamesByAddress final : HostNameSource {
+  std::map<std::string, std::string> names;  // dotted address: name
+  std::string Resolve(std::uint32_t address) override {
+    for (const auto& [dotted, name] : names) {
+      if (ParseBerkeleyAddress(dotted) == address) return name;
+    }
+    return "";
+  }
+};
+
+TEST(QtWindow, VendorAndHostNameShowAsTooltipsAndInColumnsTheUserTurnsOn) {
+  Ui ui;
+  ui.vendorFolders = {"/nonexistent", QUARVO_IEEE_FIXTURES};
+  auto names = std::make_shared<NamesByAddress>();
+  names->names = {{"10.0.0.2", "router.lan"}, {"10.0.0.4", "silent.lan"}};
+  ui.names = names;
+  ui.StoreList({{"4", "10.0.0.4", "00-0C-29-00-00-04"}});
+  ui.probe.Answer("10.0.0.2", {0x00, 0x22, 0x72, 0x01, 0x02, 0x03});
+  ui.probe.Answer("10.0.0.3", {0x02, 0x42, 0xAC, 0x11, 0x00, 0x03});
+  ui.Open();
+  QHeaderView* header = ui.W().resultsTable->horizontalHeader();
+  // Hidden until asked for: the list looks as it always did.
+  EXPECT_TRUE(header->isSectionHidden(kVendorColumn));
+  EXPECT_TRUE(header->isSectionHidden(kHostNameColumn));
+  ui.Menu(texts::kMenuLoad);
+  ui.Scan("10.0.0.1", "10.0.0.3", "0");
+  ASSERT_EQ(ui.M().rowCount(), 3);
+  const auto tip = [&ui](int row, int column) {
+    return ui.M().data(ui.M().index(row, column), Qt::ToolTipRole).toString();
+  };
+  for (int wait = 0; wait < 500 && tip(0, ColIp).isEmpty(); ++wait) QTest::qWait(10);
+  EXPECT_EQ(tip(0, ColMac), "American Micro-Fuel Device Corp.");
+  EXPECT_EQ(tip(0, ColIp), "router.lan");
+  EXPECT_EQ(tip(1, ColMac), "随机或本地地址");
+  EXPECT_EQ(tip(1, ColIp), "");
+  EXPECT_EQ(tip(2, ColMac), "VMware, Inc.");  // a loaded row gets its vendor too,
+  EXPECT_EQ(tip(2, ColIp), "");               // but no name: it did not answer
+  // The six cells keep their texts.
+  EXPECT_EQ(ui.Row(0), (QStringList{"2", "10.0.0.2", "00-22-72-01-02-03", "2", "New", "√"}));
+
+  // The header's menu turns the columns on; the settings remember it for the next start.
+  QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(10, 5), header->mapToGlobal(QPoint(10, 5)));
+  QCoreApplication::sendEvent(header->viewport(), &rightClick);
+  EXPECT_TRUE(ui.W().headerMenu->isVisible());
+  ui.W().headerMenu->hide();
+  ASSERT_EQ(ui.W().headerMenu->actions().size(), 2);
+  ui.W().headerMenu->actions()[0]->trigger();
+  EXPECT_FALSE(header->isSectionHidden(kVendorColumn));
+  EXPECT_TRUE(header->isSectionHidden(kHostNameColumn));
+  EXPECT_EQ(ui.M().headerData(kVendorColumn, Qt::Horizontal, Qt::DisplayRole).toString(), "厂商");
+  EXPECT_EQ(ui.Cell(0, kVendorColumn), "American Micro-Fuel Device Corp.");
+  EXPECT_EQ(ui.Cell(0, kHostNameColumn), "router.lan");
+
+  // The saved list is the same three fields a row as ever.
+  ui.Menu(texts::kMenuSave);
+  EXPECT_EQ(ui.files.files.at("Quarvo.txt"),
+            "2\t10.0.0.2\t00-22-72-01-02-03\r\n3\t10.0.0.3\t02-42-AC-11-00-03\r\n4\t10.0.0.4\t00-0C-29-00-00-"
+            "04\r\n");
+
+  ui.threads.JoinAll();
+  ui.program.reset();
+  ui.Open();
+  EXPECT_FALSE(ui.W().resultsTable->horizontalHeader()->isSectionHidden(kVendorColumn));
+  EXPECT_TRUE(ui.W().resultsTable->horizontalHeader()->isSectionHidden(kHostNameColumn));
+  EXPECT_TRUE(ui.W().headerMenu->actions()[0]->isChecked());
+  ui.W().headerMenu->actions()[0]->trigger();
+  EXPECT_TRUE(ui.W().resultsTable->horizontalHeader()->isSectionHidden(kVendorColumn));
+  EXPECT_EQ(ui.profile.GetString("columns", "vendor", "-"), "0");
+}
+
+TEST(QtWindow, WithoutTheRegistriesTheMacTooltipSaysWhichPackageGivesVendors) {
+  Ui ui;
+  ui.vendorFolders = {"/nonexistent"};
+  ui.StoreList({{"1", "10.0.0.1", "00-22-72-01-02-03"}, {"2", "10.0.0.2", "0A-00-00-00-00-02"}});
+  ui.Open();
+  ui.Menu(texts::kMenuLoad);
+  ui.Settle();
+  EXPECT_EQ(ui.M().data(ui.M().index(0, ColMac), Qt::ToolTipRole).toString(),
+            "无厂商数据：请安装 ieee-data 软件包");
+  EXPECT_EQ(ui.Cell(0, kVendorColumn), "");
+  EXPECT_EQ(ui.M().data(ui.M().index(1, ColMac), Qt::ToolTipRole).toString(), "随机或本地地址");
 }
 
 }  // namespace

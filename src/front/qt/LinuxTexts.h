@@ -15,4 +15,10 @@ inline constexpr char kKernelEngineHint[] =
 inline constexpr char kNoEngine[] = "无法打开ARP引擎，不能扫描：\n";
 inline constexpr char kListsStillWork[] = "\n\n列表的载入、保存、删除和唤醒仍可使用。";
 
+// The list's optional columns, in its header's menu, and what their cells and tooltips say.
+inline constexpr char kVendorCaption[] = "厂商";
+inline constexpr char kHostNameCaption[] = "主机名";
+inline constexpr char kLocalMac[] = "随机或本地地址";
+inline constexpr char kNoVendorData[] = "无厂商数据：请安装 ieee-data 软件包";
+
 }  // namespace quarvo::linuxtexts

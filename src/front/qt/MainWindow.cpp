@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "app/Commands.h"
+#include "front/qt/LinuxTexts.h"
 #include "front/qt/ResultsModel.h"
 #include "platform/posix/Cp936Utf8.h"
 #include "text/Cipher.h"
@@ -55,6 +56,7 @@ MainWindow::MainWindow(ResultsModel& model, WindowActions actions) : actions_(st
   BuildRangePanel();
   BuildListPanel(model);
   BuildListMenu();
+  BuildHeaderMenu();
   layout->addWidget(rangePanel);
   layout->addWidget(listPanel, 1);
   // Where this font widened the columns, the window grows to keep all six in view.
@@ -156,6 +158,38 @@ void MainWindow::BuildListMenu() {
     if (item.command != kMenuAboutItem) listMenu->addSeparator();
     const int command = item.command;
     listMenu->addAction(Shown(item.text), this, [this, command] { actions_.menu(command); });
+  }
+}
+
+void MainWindow::BuildHeaderMenu() {
+  QHeaderView* header = resultsTable->horizontalHeader();
+  headerMenu = new QMenu(header);
+  const struct {
+    int column;
+    const char* caption;
+    int width;
+  } optional[] = {{kVendorColumn, linuxtexts::kVendorCaption, 170},
+                  {kHostNameColumn, linuxtexts::kHostNameCaption, 140}};
+  for (const auto& column : optional) {
+    resultsTable->setColumnWidth(column.column, column.width);
+    resultsTable->setColumnHidden(column.column, true);
+    QAction* action = headerMenu->addAction(QString::fromUtf8(column.caption));
+    action->setCheckable(true);
+    action->setData(column.column);
+    connect(action, &QAction::triggered, this, [this, number = column.column](bool shown) {
+      ShowColumn(number, shown);
+      if (actions_.columnShown) actions_.columnShown(number, shown);
+    });
+  }
+  header->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(header, &QWidget::customContextMenuRequested, this,
+          [this, header](const QPoint& at) { headerMenu->popup(header->mapToGlobal(at)); });
+}
+
+void MainWindow::ShowColumn(int column, bool shown) {
+  resultsTable->setColumnHidden(column, !shown);
+  for (QAction* action : headerMenu->actions()) {
+    if (action->data().toInt() == column) action->setChecked(shown);
   }
 }
 

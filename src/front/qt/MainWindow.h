@@ -25,6 +25,8 @@ struct WindowActions {
   std::function<void()> help;
   // The window is asked to close; false keeps it open.
   std::function<bool()> mayClose;
+  // The user showed or hid an optional column of the list (kVendorColumn, kHostNameColumn).
+  std::function<void(int column, bool shown)> columnShown;
 };
 
 class MainWindow final : public QWidget {
@@ -33,6 +35,8 @@ class MainWindow final : public QWidget {
 
   // Centres the window, with its frame, on the whole screen.
   void CenterOnScreen();
+  // Shows or hides an optional column, as its entry in the header's menu does.
+  void ShowColumn(int column, bool shown);
 
   QGroupBox* rangePanel;
   QLabel* directionLabel;
@@ -44,6 +48,7 @@ class MainWindow final : public QWidget {
   QGroupBox* listPanel;
   QTableView* resultsTable;
   QMenu* listMenu;
+  QMenu* headerMenu;  // the list header's menu: the optional columns, checked when shown
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -52,6 +57,7 @@ class MainWindow final : public QWidget {
   void BuildRangePanel();
   void BuildListPanel(ResultsModel& model);
   void BuildListMenu();
+  void BuildHeaderMenu();
 
   WindowActions actions_;
 };

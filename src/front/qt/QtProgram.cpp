@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "front/qt/LinuxTexts.h"
+#include "net/Ipv4Text.h"
 #include "platform/posix/Cp936Utf8.h"
 #include "store/ProfileStore.h"
 #include "text/Cp936Texts.h"
@@ -12,6 +13,7 @@ namespace quarvo {
 
 QtProgram::QtProgram(WindowSeams seams)
     : seams_(std::move(seams)),
+      vendors_(seams_.vendorFolders),
       batcher_([this] {
         port_.CatchUp();
         model_.CatchUp();
@@ -35,7 +37,23 @@ QtProgram::QtProgram(WindowSeams seams)
     Guarded([&] { keepOpen = OnFormMessage(commands_, kCloseMessage); });
     return !keepOpen;
   };
+  actions.columnShown = [this](int column, bool shown) {
+    seams_.profile.WriteString(
+        kColumnsSection, column == kVendorColumn ? kVendorColumnKey : kHostNameColumnKey, shown ? "1" : "0");
+  };
+  if (seams_.hostNames) hostNames_ = seams_.hostNames();
+  model_.SetNames(&vendors_, [this](const std::string& ip) {
+    const std::uint32_t address = ParseBerkeleyAddress(ip);
+    return hostNames_ && address != kAddressNone ? hostNames_->Find(address) : std::string();
+  });
+  if (hostNames_) {
+    probe_.SetNames(hostNames_.get());
+    hostNames_->SetListener([this] { batcher_.Request(); });
+  }
   window_ = std::make_unique<MainWindow>(model_, std::move(actions));
+  window_->ShowColumn(kVendorColumn, seams_.profile.GetString(kColumnsSection, kVendorColumnKey, "0") == "1");
+  window_->ShowColumn(kHostNameColumn,
+                      seams_.profile.GetString(kColumnsSection, kHostNameColumnKey, "0") == "1");
   port_.Attach(window_.get());
   window_->CenterOnScreen();
 
@@ -57,6 +75,7 @@ void QtProgram::Show() {
 
 void QtProgram::Close() {
   files_.Close();
+  if (hostNames_) hostNames_->SetListener(nullptr);
   batcher_.Close();
   table.SetListener(nullptr);
   window_.reset();

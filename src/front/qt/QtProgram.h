@@ -15,6 +15,8 @@
 #include "front/qt/ResultsModel.h"
 #include "front/qt/UiBatcher.h"
 #include "platform/linux/ArpEngine.h"
+#include "platform/linux/HostNames.h"
+#include "vendor/VendorRegistry.h"
 
 namespace quarvo {
 
@@ -29,20 +31,33 @@ struct WindowSeams {
   std::function<std::optional<AddressRange>()> ownRange;
   Dialogs* dialogs = nullptr;  // null: message boxes
   std::string programPath;     // named in the hint about the raw engine's privilege
+  // Where the vendor registries are looked for, in turn; none: no vendors.
+  std::vector<std::string> vendorFolders = {};
+  // The host-name lookup of the machines that answer; none: no host names.
+  std::function<std::unique_ptr<HostNames>()> hostNames = nullptr;
 };
+
+// The settings of the list's optional columns: section and keys, "1" when shown.
+inline constexpr char kColumnsSection[] = "columns";
+inline constexpr char kVendorColumnKey[] = "vendor";
+inline constexpr char kHostNameColumnKey[] = "hostname";
 
 // Passes requests on to the engine, once one is open; the engine is set on the user-interface
 // thread before the first scan's workers start and never replaced.
+// Each machine that answers goes on to the host-name lookup, which runs beside the scan.
 class EngineProbe final : public ArpProbe {
  public:
   void Request(std::uint32_t networkOrderAddress, MacBytes& mac) override {
     if (engine_) engine_->Request(networkOrderAddress, mac);
+    if (names_ != nullptr && mac != MacBytes{}) names_->Submit(networkOrderAddress);
   }
   bool Open() const { return engine_ != nullptr; }
   void Set(std::unique_ptr<ArpProbe> engine) { engine_ = std::move(engine); }
+  void SetNames(HostNames* names) { names_ = names; }
 
  private:
   std::unique_ptr<ArpProbe> engine_;
+  HostNames* names_ = nullptr;
 };
 
 class QtProgram {
@@ -71,6 +86,8 @@ class QtProgram {
   void Guarded(F&& handler);
 
   WindowSeams seams_;
+  VendorNames vendors_;
+  std::unique_ptr<HostNames> hostNames_;  // kept to the process's end: lookups may still finish
   EngineProbe probe_;
   UiBatcher batcher_;
   QtWindowPort port_{batcher_};

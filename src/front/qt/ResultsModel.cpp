@@ -1,5 +1,6 @@
 #include "front/qt/ResultsModel.h"
 
+#include "front/qt/LinuxTexts.h"
 #include "platform/posix/Cp936Utf8.h"
 #include "text/Cp936Texts.h"
 
@@ -36,6 +37,28 @@ ResultsModel::~ResultsModel() {
   table_.SetListener(nullptr);
 }
 
+void ResultsModel::SetNames(VendorNames* vendors,
+                            std::function<std::string(const std::string& ip)> hostName) {
+  vendors_ = vendors;
+  hostName_ = std::move(hostName);
+}
+
+QVariant ResultsModel::VendorText(int row, bool tooltip) const {
+  if (vendors_ == nullptr) return QVariant();
+  const VendorAnswer answer = vendors_->Lookup(view_.CellText(row, ColMac));
+  if (answer.kind == VendorAnswer::Local) return QString::fromUtf8(linuxtexts::kLocalMac);
+  if (answer.kind == VendorAnswer::Vendor) return QString::fromStdString(answer.name);
+  // Over the MAC cell, the user learns why no vendor shows.
+  if (tooltip && !vendors_->Available()) return QString::fromUtf8(linuxtexts::kNoVendorData);
+  return tooltip ? QVariant() : QVariant(QString());
+}
+
+QVariant ResultsModel::HostNameText(int row) const {
+  if (!hostName_) return QVariant();
+  const std::string name = hostName_(view_.CellText(row, ColIp));
+  return name.empty() ? QVariant() : QVariant(QString::fromStdString(name));
+}
+
 void ResultsModel::AttachSelection(QItemSelectionModel* selection) {
   selection_ = selection;
   QObject::connect(selection, &QItemSelectionModel::selectionChanged, selection,
@@ -51,7 +74,7 @@ QItemSelection ResultsModel::Rows(const std::vector<std::int32_t>& rows) const {
   for (std::size_t i = 0; i < rows.size();) {
     std::size_t j = i;
     while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1) ++j;
-    ranges.select(index(rows[i], 0), index(rows[j], kColumnCount - 1));
+    ranges.select(index(rows[i], 0), index(rows[j], kShownColumnCount - 1));
     i = j + 1;
   }
   return ranges;
@@ -75,7 +98,10 @@ void ResultsModel::CatchUp() {
     shown_ = update.count;
     endRemoveRows();
   }
-  if (shown_ > 0) emit dataChanged(index(0, 0), index(shown_ - 1, kColumnCount - 1), {Qt::DisplayRole});
+  if (shown_ > 0) {
+    emit dataChanged(index(0, 0), index(shown_ - 1, kShownColumnCount - 1),
+                     {Qt::DisplayRole, Qt::ToolTipRole});
+  }
   if (selection_ != nullptr) {
     selection_->select(Rows(update.select), QItemSelectionModel::Select);
     if (!current.empty()) {
@@ -100,18 +126,40 @@ int ResultsModel::rowCount(const QModelIndex& parent) const {
 }
 
 int ResultsModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : kColumnCount;
+  return parent.isValid() ? 0 : kShownColumnCount;
 }
 
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return QVariant();
-  if (role == Qt::DisplayRole) return Shown(view_.CellText(index.row(), index.column()));
-  if (role == Qt::TextAlignmentRole) return QVariant::fromValue(kColumns[index.column()].alignment);
+  const int column = index.column();
+  if (role == Qt::DisplayRole) {
+    if (column == kVendorColumn) return VendorText(index.row(), false);
+    if (column == kHostNameColumn) return HostNameText(index.row());
+    return Shown(view_.CellText(index.row(), column));
+  }
+  if (role == Qt::ToolTipRole) {
+    if (column == ColMac || column == kVendorColumn) return VendorText(index.row(), true);
+    if (column == ColIp || column == kHostNameColumn) return HostNameText(index.row());
+    return QVariant();
+  }
+  if (role == Qt::TextAlignmentRole) {
+    return column < kColumnCount ? QVariant::fromValue(kColumns[column].alignment)
+                                 : QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+  }
   return QVariant();
 }
 
 QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) return QVariant();
+  if (orientation != Qt::Horizontal || section < 0 || section >= kShownColumnCount) return QVariant();
+  if (section == kVendorColumn || section == kHostNameColumn) {
+    if (role == Qt::DisplayRole) {
+      return QString::fromUtf8(section == kVendorColumn ? linuxtexts::kVendorCaption
+                                                        : linuxtexts::kHostNameCaption);
+    }
+    if (role == Qt::TextAlignmentRole)
+      return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+    return QVariant();
+  }
   if (role == Qt::DisplayRole) return Shown(kColumns[section].caption);
   if (role == Qt::TextAlignmentRole) return QVariant::fromValue(kColumns[section].alignment);
   return QVariant();

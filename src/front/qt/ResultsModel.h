@@ -11,12 +11,20 @@
 
 #include <QAbstractTableModel>
 #include <QItemSelectionModel>
+#include <functional>
 
 #include "app/TableView.h"
 #include "front/qt/UiBatcher.h"
 #include "model/ResultsTable.h"
+#include "vendor/VendorRegistry.h"
 
 namespace quarvo {
+
+// Two columns after the table's six that only the window shows: the vendor of the MAC address and
+// the machine's host name. The list hides them until the user asks for them.
+inline constexpr int kVendorColumn = kColumnCount;
+inline constexpr int kHostNameColumn = kColumnCount + 1;
+inline constexpr int kShownColumnCount = kColumnCount + 2;
 
 class ResultsModel final : public QAbstractTableModel, public TableListener {
  public:
@@ -25,6 +33,10 @@ class ResultsModel final : public QAbstractTableModel, public TableListener {
 
   // The view's selection model; the user's selections go into the table from now on.
   void AttachSelection(QItemSelectionModel* selection);
+
+  // Where vendors and host names come from (the host name of an IP cell's text, "" when unknown);
+  // either may be left out. Before the window is shown.
+  void SetNames(VendorNames* vendors, std::function<std::string(const std::string& ip)> hostName);
 
   // Any thread.
   void TableChanged() override { batcher_.Request(); }
@@ -43,8 +55,12 @@ class ResultsModel final : public QAbstractTableModel, public TableListener {
  private:
   void UserChanged(const QItemSelection& selected, const QItemSelection& deselected);
   QItemSelection Rows(const std::vector<std::int32_t>& rows) const;
+  QVariant VendorText(int row, bool tooltip) const;
+  QVariant HostNameText(int row) const;
 
   ResultsTable& table_;
+  VendorNames* vendors_ = nullptr;
+  std::function<std::string(const std::string&)> hostName_;
   UiBatcher& batcher_;
   mutable TableView view_;  // reading a cell takes the table's lock
   QItemSelectionModel* selection_ = nullptr;

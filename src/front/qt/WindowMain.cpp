@@ -25,9 +25,20 @@ int RunWindow(int argc, char** argv) {
   QApplication application(argc, argv);
   // Never freed: worker threads still finishing when the window closes keep using the table and
   // the state until the process ends.
-  auto* program = new QtProgram(WindowSeams{SystemClock(), SystemThreads(), SystemFiles(), SystemProfile(),
-                                            SystemWakeSocket(), OpenEngine, OwnNetworkRange, nullptr,
-                                            QCoreApplication::applicationFilePath().toStdString()});
+  auto* program = new QtProgram(WindowSeams{
+      SystemClock(),
+      SystemThreads(),
+      SystemFiles(),
+      SystemProfile(),
+      SystemWakeSocket(),
+      OpenEngine,
+      OwnNetworkRange,
+      nullptr,
+      QCoreApplication::applicationFilePath().toStdString(),
+      {"/var/lib/ieee-data", "/usr/share/ieee-data"},
+      [] {
+        return std::make_unique<HostNames>(SystemHostNameSource(700), 16, std::chrono::milliseconds(2000));
+      }});
   program->Show();
   const int code = QApplication::exec();
   program->Close();
