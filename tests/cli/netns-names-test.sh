@@ -4,8 +4,8 @@
 # reverse lookups for one machine, a NetBIOS responder gives another its computer name, a third
 # answers neither; vendors come from small registry files mounted over the system's in a mount
 # namespace of the scan's own. `scan --names` shows them, `scan --json` lines parse back, and
-# `--tsv` still gives six fields. Everything it creates (namespaces, /etc/netns/<scanner>) is
-# removed on exit. Exits 77 without root rights, the fixture, python3 or dnsmasq.
+# `--tsv` still gives six fields. Everything it creates (namespaces, servers, the scanner's
+# resolver file) is removed on exit. Exits 77 without root rights, the fixture, python3 or dnsmasq.
 set -u
 quarvo=$(readlink -f "$1")
 here=$(cd "$(dirname "$0")" && pwd)
@@ -25,12 +25,10 @@ LAN_NO_TRAP=1
 work=$(mktemp -d /tmp/quarvo-names-netns.XXXXXX)
 chmod 755 "$work"
 pids=()
-etc=/etc/netns/$LAN_SCANNER
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
   lan_down
-  rm -rf "$work" "$etc"
-  rmdir /etc/netns 2>/dev/null
+  rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
@@ -55,13 +53,14 @@ lan_exec_hosts ip route add "$LAN_ADDRESS/32" dev m002272000011 || fail "route b
 
 # The resolver: .11 has a name, the others none.
 printf '%s printer.test.lan\n' "$net.11" >"$work/hosts"
-lan_exec_hosts "$dnsmasq" --keep-in-foreground --conf-file=/dev/null --no-resolv --no-hosts \
+# Started with ip netns exec itself, so that $! is the server's own pid (ip execs it), and without
+# the caller's other descriptors (a lock that a parent holds must not outlive this test).
+ip netns exec "$LAN_HOSTS" "$dnsmasq" --keep-in-foreground --conf-file=/dev/null --no-resolv --no-hosts \
   --addn-hosts="$work/hosts" --listen-address="$net.11" --bind-interfaces --user=root --group=root \
-  --pid-file="$work/dnsmasq.pid" --log-facility="$work/dnsmasq.log" &
+  --pid-file="$work/dnsmasq.pid" --log-facility="$work/dnsmasq.log" </dev/null >/dev/null 2>&1 9>&- &
 pids+=($!)
-mkdir -p "$etc"
-echo "nameserver $net.11" >"$etc/resolv.conf"
-lan_exec_hosts python3 "$here/netbios_responder.py" "$net.12" FAKEPC >"$work/netbios" 2>&1 </dev/null &
+echo "nameserver $net.11" >"/etc/netns/$LAN_SCANNER/resolv.conf"  # made by lan_up
+ip netns exec "$LAN_HOSTS" python3 "$here/netbios_responder.py" "$net.12" FAKEPC >"$work/netbios" 2>&1 </dev/null 9>&- &
 pids+=($!)
 for _ in $(seq 100); do
   grep -q ready "$work/netbios" && lan_exec_scanner getent hosts "$net.11" >/dev/null && break

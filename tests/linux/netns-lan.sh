@@ -12,7 +12,8 @@
 #   lan_hosts                   many machines at once: "IP MAC" lines on standard input
 #   lan_exec_scanner CMD...     run CMD in the scanner namespace
 #   lan_exec_hosts CMD...       run CMD in the hosts namespace
-#   lan_down                    remove both namespaces (the veth pair and macvlans go with them)
+#   lan_down                    remove both namespaces (the veth pair and macvlans go with them) and
+#                               the scanner's resolver file /etc/netns/$LAN_SCANNER/resolv.conf
 #
 # Each machine knows the scanner's MAC from the start (a permanent neighbour entry): the kernel's
 # neighbour table is shared by all namespaces, and a machine whose kernel cannot add an entry for
@@ -41,6 +42,8 @@ _lan_ip() { echo "$(($1 >> 24 & 255)).$(($1 >> 16 & 255)).$(($1 >> 8 & 255)).$((
 lan_down() {
   ip netns del "$LAN_SCANNER" 2>/dev/null
   ip netns del "$LAN_HOSTS" 2>/dev/null
+  rm -rf "/etc/netns/$LAN_SCANNER"
+  rmdir /etc/netns 2>/dev/null
   return 0
 }
 
@@ -56,6 +59,10 @@ lan_up() {
     trap 'exit 1' INT TERM HUP
   fi
   ip netns add "$LAN_SCANNER" && ip netns add "$LAN_HOSTS" || return 1
+  # Programs run with lan_exec_scanner look host names up (reverse DNS) with a resolver that
+  # ip netns exec puts in place of the machine's: none, on the scanner's own loopback, so that no
+  # query leaves the namespace. A test may write a resolver of its own into the same file.
+  mkdir -p "/etc/netns/$LAN_SCANNER" && echo "nameserver 127.0.0.1" >"/etc/netns/$LAN_SCANNER/resolv.conf" || return 1
   ip -n "$LAN_SCANNER" link add "$LAN_IF" type veth peer name "$LAN_TRUNK" netns "$LAN_HOSTS" || return 1
   ip netns exec "$LAN_HOSTS" sysctl -qw net.ipv4.conf.all.arp_ignore=1 net.ipv4.conf.all.arp_announce=2 \
     net.ipv4.conf.default.arp_ignore=1 net.ipv4.conf.default.arp_announce=2 || return 1
