@@ -491,6 +491,7 @@ TEST(QtWindow, VendorAndHostNameShowAsTooltipsAndInColumnsTheUserTurnsOn) {
   EXPECT_TRUE(header->isSectionHidden(kVendorColumn));
   EXPECT_TRUE(header->isSectionHidden(kHostNameColumn));
   ui.Menu(texts::kMenuLoad);
+  ui.Settle();
   ui.Scan("10.0.0.1", "10.0.0.3", "0");
   ASSERT_EQ(ui.M().rowCount(), 3);
   const auto tip = [&ui](int row, int column) {
