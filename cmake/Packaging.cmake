@@ -1,6 +1,7 @@
 # The Debian package of the Linux program: cpack in the build folder (or the package target) writes
 # quarvo_<version>_<arch>.deb with the program, its menu entry and icons, installed under /usr.
-# Its postinst grants the program cap_net_raw, so that ordinary users scan with raw ARP.
+# Its postinst grants cap_net_raw to the ARP helper alone (lib/quarvo/quarvo-arp), so that ordinary
+# users scan with raw ARP while the window and the command line hold no privilege.
 
 # One version for both programs: the file version of the Windows version block.
 file(STRINGS ${PROJECT_SOURCE_DIR}/res/Quarvo.rc version_line REGEX "VALUE \"FileVersion\"")
@@ -36,7 +37,7 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS libcap2-bin)
 # The vendor names of --names, --json and the window come from the IEEE registries it installs.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS ieee-data)
 
-set(QUARVO_INSTALLED_PROGRAM ${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/quarvo)
+set(QUARVO_INSTALLED_HELPER ${CPACK_PACKAGING_INSTALL_PREFIX}/${QUARVO_HELPER_DIR}/quarvo-arp)
 configure_file(${PROJECT_SOURCE_DIR}/src/front/linux/deb/postinst.in ${PROJECT_BINARY_DIR}/deb/postinst
                @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                WORLD_READ WORLD_EXECUTE)

@@ -17,8 +17,10 @@
 #include <set>
 #include <thread>
 
+#include "helper/ArpHelperProtocol.h"
 #include "net/ArpFrame.h"
 #include "platform/linux/ArpEngine.h"
+#include "platform/linux/ArpEngineParts.h"
 #include "platform/linux/LinuxNetCalls.h"
 
 namespace quarvo {
@@ -32,6 +34,12 @@ constexpr std::uint32_t Ip(int a, int b, int c, int d) {
 }
 constexpr MacBytes kOwnMac{0x02, 0, 0, 0, 0, 0x0A};
 constexpr std::uint32_t kOwnIp = Ip(192, 168, 7, 10);
+constexpr char kNoHelper[] = "/nonexistent/quarvo-arp";
+ArpEngineOptions TimeOut(std::uint32_t ms) {
+  ArpEngineOptions options;
+  options.timeoutMs = ms;
+  return options;
+}
 MacBytes HostMac(std::uint32_t ip, std::uint8_t tag = 0) {
   return {0x02,
           tag,
@@ -211,6 +219,7 @@ class ArpEngineTest : public testing::Test {
     options.timeoutMs = timeoutMs;
     options.allowRaw = kind == ArpEngineKind::Raw;
     options.allowKernel = kind == ArpEngineKind::Kernel;
+    options.helperPath = kNoHelper;
     OpenedArpEngine engine = OpenArpEngine(options);
     EXPECT_NE(engine.probe, nullptr) << engine.error;
     return engine;
@@ -246,6 +255,7 @@ TEST_F(ArpEngineTest, OpensTheEngineThatCanBeHadOrSaysWhyNone) {
       {EPERM, 0, false, true, 0, "Operation not permitted (it needs CAP_NET_RAW"},
       {EPERM, EACCES, true, true, 0,
        "raw ARP socket: Operation not permitted (it needs CAP_NET_RAW, for example root); "
+       "the ARP helper /nonexistent/quarvo-arp: No such file or directory; "
        "cannot open a netlink socket for the neighbour table: Permission denied"},
       {0, 0, true, true, ENOMEM, "cannot read the machine's network interfaces"},
       {0, 0, true, false, 0, "no Ethernet interface that is up has an IPv4 address"},
@@ -259,9 +269,14 @@ TEST_F(ArpEngineTest, OpensTheEngineThatCanBeHadOrSaysWhyNone) {
     fake_.links[0].ethernet = c.ethernet;
     ArpEngineOptions options;
     options.allowKernel = c.allowKernel;
+    options.helperPath = kNoHelper;
     const OpenedArpEngine engine = OpenArpEngine(options);
     if (engine.probe) {
       EXPECT_STREQ(ArpEngineName(engine.kind), c.expected);
+      // Falling back, the program says why it did: the user can grant the helper its capability.
+      if (engine.kind == ArpEngineKind::Kernel) {
+        EXPECT_NE(engine.whyNotRaw.find(kNoHelper), std::string::npos);
+      }
     } else {
       EXPECT_NE(engine.error.find(c.expected), std::string::npos) << engine.error;
     }
@@ -405,6 +420,94 @@ TEST_F(ArpEngineTest, ThousandWorkersShareOneReceiveThread) {
     EXPECT_EQ(right, 1000);
     EXPECT_EQ(fake_.receivers.size(), kind == ArpEngineKind::Raw ? 1u : 2u);  // kernel: the opening read, too
   }
+}
+
+// The far end of a socketpair plays the ARP helper: it reads the records the engine writes and
+// answers with records of its own.
+class HelperEnd {
+ public:
+  HelperEnd() {
+    int ends[2];
+    EXPECT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends), 0);
+    engineEnd = ends[0];
+    fd_ = ends[1];
+  }
+  ~HelperEnd() { Close(); }
+  quarvo_arp_record Next() {
+    quarvo_arp_record record{};
+    EXPECT_EQ(::recv(fd_, &record, sizeof record, 0), static_cast<ssize_t>(sizeof record));
+    return record;
+  }
+  void Tell(std::uint8_t kind, std::uint32_t ip, const MacBytes& mac = {}) {
+    quarvo_arp_record record{QUARVO_ARP_VERSION, kind, {}, 2, htonl(ip)};
+    std::memcpy(record.mac, mac.data(), 6);
+    EXPECT_EQ(::send(fd_, &record, sizeof record, 0), static_cast<ssize_t>(sizeof record));
+  }
+  void Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+  int engineEnd = -1;
+
+ private:
+  int fd_ = -1;
+};
+
+TEST_F(ArpEngineTest, HelperIsAskedByRecordAndItsAnswersAndRefusalsEndTheWait) {
+  HelperEnd helper;
+  std::string error;
+  const auto engine =
+      arp::OpenRawEngine(TimeOut(5000), fake_.links, arp::HelperWireOn(helper.engineEnd, 0), nullptr, error);
+  ASSERT_NE(engine, nullptr) << error;
+  const std::uint32_t answering = Ip(192, 168, 7, 20), refused = Ip(192, 168, 7, 21);
+  std::thread helperSide([&] {
+    // One ASK per address: version, kind, no MAC, the interface and the address in wire order.
+    const quarvo_arp_record first = helper.Next();
+    EXPECT_EQ(first.version, QUARVO_ARP_VERSION);
+    EXPECT_EQ(first.kind, QUARVO_ARP_ASK);
+    EXPECT_EQ(std::memcmp(first.mac, MacBytes{}.data(), 6), 0);
+    EXPECT_EQ(first.ifindex, 2);
+    EXPECT_EQ(ntohl(first.address), answering);
+    helper.Tell(QUARVO_ARP_ANSWER, answering + 1, HostMac(answering + 1));  // nobody waits for it
+    helper.Tell(QUARVO_ARP_ANSWER, answering, HostMac(answering));
+    EXPECT_EQ(ntohl(helper.Next().address), refused);
+    helper.Tell(QUARVO_ARP_REFUSED, refused);
+  });
+  EXPECT_EQ(Ask(*engine, answering), HostMac(answering));
+  Clock::duration took;
+  EXPECT_EQ(Ask(*engine, refused, &took), MacBytes{});
+  EXPECT_LT(took, std::chrono::milliseconds(2500));  // not the time-out of 5 s
+  helperSide.join();
+  // Nothing goes to the helper for what needs no request: off-link, the machine's own address.
+  EXPECT_EQ(Ask(*engine, Ip(172, 16, 0, 9)), MacBytes{});
+  EXPECT_EQ(Ask(*engine, kOwnIp), kOwnMac);
+}
+
+TEST_F(ArpEngineTest, HelperThatEndsLeavesTheRunToTheFallback) {
+  const std::uint32_t waiting = Ip(192, 168, 7, 30), later = Ip(192, 168, 7, 31);
+  fake_.hosts[waiting] = {HostMac(waiting)};
+  fake_.hosts[later] = {HostMac(later)};
+  HelperEnd helper;
+  std::atomic<int> opened{0};
+  const arp::FallbackOpener fallback = [&] {
+    ++opened;
+    std::string error;
+    return arp::OpenKernelEngine(TimeOut(5000), fake_.links, error);
+  };
+  std::string error;
+  const auto engine = arp::OpenRawEngine(TimeOut(10000), fake_.links, arp::HelperWireOn(helper.engineEnd, 0),
+                                         fallback, error);
+  ASSERT_NE(engine, nullptr) << error;
+  std::thread helperSide([&] {
+    helper.Next();
+    helper.Close();  // dies with a worker waiting
+  });
+  Clock::duration took;
+  EXPECT_EQ(Ask(*engine, waiting, &took), HostMac(waiting));
+  EXPECT_LT(took, std::chrono::milliseconds(5000));  // not the raw time-out of 10 s
+  helperSide.join();
+  EXPECT_EQ(Ask(*engine, later), HostMac(later));
+  EXPECT_EQ(opened, 1);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// arp_engine_tool [--raw|--kernel] [--timeout MS] [--threads N] ADDRESS|FIRST-LAST...
+// arp_engine_tool [--raw|--kernel] [--helper PATH] [--timeout MS] [--threads N] ADDRESS|FIRST-LAST...
 // Opens an ARP engine, asks every address on N threads and prints "IP<TAB>MAC" per answer in
 // address order; the engine's name and the time taken go to standard error. Exit 1 when no engine
 // opens, 2 for bad arguments. Run by the namespace tests only.
@@ -37,6 +37,8 @@ int main(int argc, char** argv) {
       options.allowKernel = false;
     } else if (arg == "--kernel") {
       options.allowRaw = false;
+    } else if (arg == "--helper" && i + 1 < argc) {
+      options.helperPath = argv[++i];
     } else if ((arg == "--timeout" || arg == "--threads") && i + 1 < argc) {
       const unsigned long value = std::strtoul(argv[++i], nullptr, 10);
       if (arg == "--timeout") options.timeoutMs = static_cast<std::uint32_t>(value);
@@ -58,6 +60,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::fprintf(stderr, "engine: %s\n", ArpEngineName(engine.kind));
+  if (!engine.whyNotRaw.empty()) std::fprintf(stderr, "no raw: %s\n", engine.whyNotRaw.c_str());
   const auto start = std::chrono::steady_clock::now();
   std::vector<std::string> answers(addresses.size());
   std::atomic<std::size_t> next{0};

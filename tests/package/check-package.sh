@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # check-package.sh BUILD SOURCE CMAKE CPACK: has cpack write the .deb into a temporary folder (cpack
 # brings the build up to date first), installs the build into a temporary prefix, and checks what both
-# hold: the program, the menu entry, the icons, the control fields and the postinst that grants
-# cap_net_raw.
+# hold: the program, its ARP helper, the menu entry, the icons, the control fields and the postinst
+# that grants cap_net_raw to the helper and to nothing else.
 set -euo pipefail
 build=$1 source=$2 cmake=$3 cpack=$4
 tmp=$(mktemp -d)
@@ -10,14 +10,18 @@ trap 'rm -rf "$tmp"' EXIT
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
-check_tree() {  # check_tree <prefix>: the program, its menu entry and its icons, and nothing else
-  local prefix=$1 desktop=$1/share/applications/quarvo.desktop
-  local expected=(bin/quarvo share/applications/quarvo.desktop share/icons/hicolor/{32x32,64x64,128x128}/apps/quarvo.png
+check_tree() {  # check_tree <prefix>: the program, its helper, its menu entry and its icons, and nothing else
+  local prefix=$1 desktop=$1/share/applications/quarvo.desktop helper=$1/lib/quarvo/quarvo-arp
+  local expected=(bin/quarvo lib/quarvo/quarvo-arp share/applications/quarvo.desktop
+                  share/icons/hicolor/{32x32,64x64,128x128}/apps/quarvo.png
                   share/man/man1/quarvo.1.gz share/bash-completion/completions/quarvo)
   diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$prefix" && find . -type f | sed 's|^\./||' | sort) ||
     fail "$prefix holds other files than expected"
   [ -x "$prefix/bin/quarvo" ] && [ "$(head -c 4 "$prefix/bin/quarvo" | tail -c 3)" = ELF ] ||
     fail "$prefix/bin/quarvo is not an executable program"
+  # The helper gets the capability: it links the C library and nothing else (no toolkit, no C++).
+  [ -x "$helper" ] && [ "$(readelf -d "$helper" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')" = libc.so.6 ] ||
+    fail "$helper is not a program of the C library alone: $(readelf -d "$helper" | grep NEEDED)"
   if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$desktop" || fail "$desktop is not a valid desktop entry"
   fi
@@ -102,25 +106,31 @@ check_tree "$tmp/root/usr"
 "$cmake" --install "$build" --prefix "$tmp/prefix" >/dev/null
 check_tree "$tmp/prefix"
 
-# postinst grants cap_net_raw; when setcap fails, it says how to grant it later and the install goes on.
+# postinst grants cap_net_raw to the helper; when setcap fails, it says how to grant it later and the
+# install goes on.
+helper=/usr/lib/quarvo/quarvo-arp
 dpkg-deb -e "$deb" "$tmp/control"
 postinst=$tmp/control/postinst
 [ -x "$postinst" ] || fail "no executable postinst"
-grep -qF 'setcap cap_net_raw+ep /usr/bin/quarvo' "$postinst" || fail "postinst has no setcap line"
+grep -qF "setcap cap_net_raw+ep $helper" "$postinst" || fail "postinst has no setcap line for $helper"
 mkdir "$tmp/bin"
 printf '#!/bin/sh\necho "$@" >>"%s/setcap.args"\nexit "${SETCAP_STATUS:-0}"\n' "$tmp" >"$tmp/bin/setcap"
 chmod +x "$tmp/bin/setcap"
 PATH=$tmp/bin:$PATH sh "$postinst" configure 2>"$tmp/postinst.err" || fail "postinst failed"
-[ "$(cat "$tmp/setcap.args")" = "cap_net_raw+ep /usr/bin/quarvo" ] || fail "postinst ran setcap $(cat "$tmp/setcap.args")"
+[ "$(cat "$tmp/setcap.args")" = "cap_net_raw+ep $helper" ] || fail "postinst ran setcap $(cat "$tmp/setcap.args")"
 [ ! -s "$tmp/postinst.err" ] || fail "postinst complained: $(cat "$tmp/postinst.err")"
 SETCAP_STATUS=1 PATH=$tmp/bin:$PATH sh "$postinst" configure 2>"$tmp/postinst.err" ||
   fail "postinst fails the install when setcap fails"
-grep -qF 'setcap cap_net_raw+ep /usr/bin/quarvo' "$tmp/postinst.err" || fail "postinst's message on failure lacks the command"
-# postinst's capability text, applied by the real setcap to the unpacked program (where the file system
-# keeps capabilities), gives it cap_net_raw and nothing more.
-read -r caps _ <"$tmp/setcap.args"
-if setcap "$caps" "$tmp/root/usr/bin/quarvo" 2>/dev/null; then
-  getcap "$tmp/root/usr/bin/quarvo" | grep -q 'cap_net_raw=ep' || fail "getcap: $(getcap "$tmp/root/usr/bin/quarvo")"
+grep -qF "setcap cap_net_raw+ep $helper" "$tmp/postinst.err" || fail "postinst's message on failure lacks the command"
+# Every setcap the postinst runs, applied by the real setcap to the unpacked package (where the file
+# system keeps capabilities): exactly one file of the package then holds a capability, the helper,
+# and it holds cap_net_raw and nothing more. The program, which loads Qt's plugins, holds none.
+if setcap cap_net_raw+ep "$tmp/root$helper" 2>/dev/null && setcap -r "$tmp/root$helper"; then
+  while read -r caps file; do setcap "$caps" "$tmp/root$file" || fail "setcap $caps $file"; done <"$tmp/setcap.args"
+  capable=$(cd "$tmp/root" && getcap -r . 2>/dev/null | sed 's|^\./|/|')
+  [ "$capable" = "$helper cap_net_raw=ep" ] || fail "files with capabilities after postinst: ${capable:-none}"
+else
+  echo "this file system keeps no file capabilities: the capability check is skipped"
 fi
 
 [ "$failures" -eq 0 ] && echo "package and install: all checks passed"

@@ -91,8 +91,8 @@ struct Ui {
     std::function<std::unique_ptr<HostNames>()> hostNames;
     if (names) hostNames = [this] { return std::make_unique<HostNames>(names, 4, std::chrono::seconds(5)); };
     program = std::make_unique<QtProgram>(WindowSeams{clock, threads, files, profile, socket, openEngine,
-                                                      [this] { return ownRange; }, &dialogs, "/opt/q/quarvo",
-                                                      vendorFolders, hostNames});
+                                                      [this] { return ownRange; }, &dialogs,
+                                                      "/opt/q/lib/quarvo/quarvo-arp", vendorFolders, hostNames});
     program->Show();
   }
   ~Ui() {
@@ -446,7 +446,7 @@ TEST(QtWindow, EngineNoteKernelHintAndNoEngine) {
   kernel.Scan("10.0.0.1", "10.0.0.1", "0");
   kernel.Scan("10.0.0.1", "10.0.0.1", "0");  // the hint comes once
   ASSERT_EQ(kernel.dialogs.calls.size(), 1u);
-  EXPECT_NE(U(kernel.dialogs.calls[0]).indexOf("sudo setcap cap_net_raw+ep /opt/q/quarvo"), -1);
+  EXPECT_NE(U(kernel.dialogs.calls[0]).indexOf("sudo setcap cap_net_raw+ep /opt/q/lib/quarvo/quarvo-arp"), -1);
   EXPECT_TRUE(kernel.W().windowTitle().endsWith("[ARP: kernel]"));
   EXPECT_EQ(kernel.M().rowCount(), 1);
 

@@ -14,7 +14,11 @@ std::vector<AttachedNetwork> AttachedNetworks() {
 }
 
 const char* ArpEngineName(ArpEngineKind kind) {
-  return kind == ArpEngineKind::Raw ? "raw" : "kernel";
+  return kind == ArpEngineKind::Kernel ? "kernel" : "raw";
+}
+
+std::string ArpHelperPath() {
+  return std::string();
 }
 
 }  // namespace quarvo

@@ -172,6 +172,7 @@ int RunScanCommand(const ScanArguments& arguments, CliEnvironment& env) {
     OpenedArpEngine opened = env.openArpEngine(options);
     if (!opened.probe) throw ScanFailure{kExitFailed, opened.error};
     env.err << "quarvo: " << env.engineName(opened.kind) << " ARP engine\n";
+    if (!opened.whyNotRaw.empty()) env.err << "quarvo: no raw ARP: " << opened.whyNotRaw << "\n";
     const std::shared_ptr<ArpProbe> engine(std::move(opened.probe));
     std::unique_ptr<HostNames> hostNames;
     if (arguments.names || arguments.json) {

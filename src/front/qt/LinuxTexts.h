@@ -5,11 +5,13 @@ namespace quarvo::linuxtexts {
 
 // After the status line in the title bar, once the ARP engine is open.
 inline constexpr char kRawEngineNote[] = "  [ARP: raw]";
+inline constexpr char kHelperEngineNote[] = "  [ARP: raw (helper)]";
 inline constexpr char kKernelEngineNote[] = "  [ARP: kernel]";
-// The raw engine needs the privilege to send ARP frames itself; the kernel engine scans meanwhile.
+// The raw engine needs its helper program, which alone holds the privilege to send ARP frames; the
+// kernel engine scans meanwhile. The window itself never needs the privilege.
 inline constexpr char kKernelEngineHint[] =
     "没有发送原始ARP请求的权限，改用内核ARP引擎扫描。\n"
-    "若要使用原始ARP引擎，请授予本程序权限：\n\n"
+    "若要使用原始ARP引擎，请授予ARP辅助程序权限：\n\n"
     "sudo setcap cap_net_raw+ep ";
 // No engine could be opened: nothing can be scanned, the lists still work.
 inline constexpr char kNoEngine[] = "无法打开ARP引擎，不能扫描：\n";

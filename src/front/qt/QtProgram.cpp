@@ -96,10 +96,18 @@ bool QtProgram::OpenEngine() {
     return false;
   }
   probe_.Set(std::move(opened.probe));
-  const bool raw = opened.kind == ArpEngineKind::Raw;
-  port_.SetTitleNote(raw ? linuxtexts::kRawEngineNote : linuxtexts::kKernelEngineNote);
-  if (!raw) {
-    dialogs_.ShowMessage(Utf8ToCp936(linuxtexts::kKernelEngineHint + seams_.programPath), texts::kAppCaption);
+  switch (opened.kind) {
+    case ArpEngineKind::Raw:
+      port_.SetTitleNote(linuxtexts::kRawEngineNote);
+      break;
+    case ArpEngineKind::Helper:
+      port_.SetTitleNote(linuxtexts::kHelperEngineNote);
+      break;
+    case ArpEngineKind::Kernel:
+      port_.SetTitleNote(linuxtexts::kKernelEngineNote);
+      dialogs_.ShowMessage(Utf8ToCp936(linuxtexts::kKernelEngineHint + seams_.helperPath),
+                           texts::kAppCaption);
+      break;
   }
   return true;
 }

@@ -30,7 +30,7 @@ struct WindowSeams {
   std::function<OpenedArpEngine()> openEngine;
   std::function<std::optional<AddressRange>()> ownRange;
   Dialogs* dialogs = nullptr;  // null: message boxes
-  std::string programPath;     // named in the hint about the raw engine's privilege
+  std::string helperPath;      // the ARP helper, named in the hint about the raw engine's privilege
   // Where the vendor registries are looked for, in turn; none: no vendors.
   std::vector<std::string> vendorFolders = {};
   // The host-name lookup of the machines that answer; none: no host names.

@@ -9,6 +9,14 @@ namespace quarvo {
 
 namespace {
 
+std::string HelperPath() {
+#ifdef QUARVO_WITH_ARP_ENGINE
+  return ArpHelperPath();
+#else
+  return std::string();
+#endif
+}
+
 OpenedArpEngine OpenEngine() {
 #ifdef QUARVO_WITH_ARP_ENGINE
   return OpenArpEngine(ArpEngineOptions());
@@ -34,7 +42,7 @@ int RunWindow(int argc, char** argv) {
       OpenEngine,
       OwnNetworkRange,
       nullptr,
-      QCoreApplication::applicationFilePath().toStdString(),
+      HelperPath(),
       {"/var/lib/ieee-data", "/usr/share/ieee-data"},
       [] {
         return std::make_unique<HostNames>(SystemHostNameSource(700), 16, std::chrono::milliseconds(2000));

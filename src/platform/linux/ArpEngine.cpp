@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -191,16 +192,34 @@ OpenedArpEngine OpenArpEngine(const ArpEngineOptions& options) {
   if (!opened.error.empty()) return opened;
   std::string rawError, kernelError;
   if (options.allowRaw) {
-    opened.probe = arp::OpenRawEngine(options, links, rawError);
-    if (opened.probe != nullptr) {
-      opened.kind = ArpEngineKind::Raw;
-      return opened;
+    opened.kind = ArpEngineKind::Raw;
+    std::unique_ptr<arp::ArpWire> wire = arp::OpenPacketWire(rawError);
+    arp::FallbackOpener fallback;
+    if (wire == nullptr) {
+      std::string helperError;
+      wire =
+          arp::OpenHelperWire(options.helperPath.empty() ? ArpHelperPath() : options.helperPath, helperError);
+      if (wire == nullptr) rawError += "; " + helperError;
+      opened.kind = ArpEngineKind::Helper;
+      // A helper that dies leaves the rest of the run to the kernel engine.
+      if (options.allowKernel) {
+        fallback = [options, links] {
+          std::fputs("quarvo: the ARP helper has ended; the kernel ARP engine goes on\n", stderr);
+          std::string error;
+          return arp::OpenKernelEngine(options, links, error);
+        };
+      }
+    }
+    if (wire != nullptr) {
+      opened.probe = arp::OpenRawEngine(options, links, std::move(wire), std::move(fallback), rawError);
+      if (opened.probe != nullptr) return opened;
     }
   }
   if (options.allowKernel) {
     opened.probe = arp::OpenKernelEngine(options, links, kernelError);
     if (opened.probe != nullptr) {
       opened.kind = ArpEngineKind::Kernel;
+      opened.whyNotRaw = rawError;
       return opened;
     }
   }
@@ -227,7 +246,19 @@ std::vector<AttachedNetwork> AttachedNetworks() {
 }
 
 const char* ArpEngineName(ArpEngineKind kind) {
-  return kind == ArpEngineKind::Raw ? "raw" : "kernel";
+  switch (kind) {
+    case ArpEngineKind::Raw:
+      return "raw";
+    case ArpEngineKind::Helper:
+      return "raw (helper)";
+    case ArpEngineKind::Kernel:
+      break;
+  }
+  return "kernel";
+}
+
+std::string ArpHelperPath() {
+  return arp::HelperPath();
 }
 
 }  // namespace quarvo

@@ -11,9 +11,11 @@
 
 namespace quarvo {
 
-// Raw: ARP requests on an AF_PACKET socket (needs CAP_NET_RAW). Kernel: the kernel resolves the
-// address and the answer is read from its neighbour table (needs no privilege).
-enum class ArpEngineKind { Raw, Kernel };
+// Raw: ARP requests on an AF_PACKET socket of the process's own (needs CAP_NET_RAW, e.g. root).
+// Helper: the same requests, sent by the ARP helper program that alone holds that capability.
+// Kernel: the kernel resolves the address and the answer is read from its neighbour table (needs
+// no privilege).
+enum class ArpEngineKind { Raw, Helper, Kernel };
 
 struct ArpEngineOptions {
   // How long a silent address holds a worker, in all, retries included.
@@ -21,6 +23,8 @@ struct ArpEngineOptions {
   // Raw is tried first unless this says otherwise (tests force one engine).
   bool allowRaw = true;
   bool allowKernel = true;
+  // Where the ARP helper is; empty: ArpHelperPath().
+  std::string helperPath;
 };
 
 // One IPv4 network attached to an interface that is up (loopback excluded).
@@ -34,16 +38,21 @@ struct AttachedNetwork {
 struct OpenedArpEngine {
   std::unique_ptr<ArpProbe> probe;  // null when no engine could be opened; `error` then says why
   ArpEngineKind kind = ArpEngineKind::Raw;
-  std::string error;  // UTF-8, for the terminal and the window
+  std::string error;      // UTF-8, for the terminal and the window
+  std::string whyNotRaw;  // the kernel engine runs: why neither raw way could be had
 };
 
-// Opens the engine the process may use: raw when an AF_PACKET socket can be had, else kernel.
+// Opens the engine the process may use: raw when it may open an AF_PACKET socket itself, else the
+// ARP helper when it starts and can send, else kernel.
 OpenedArpEngine OpenArpEngine(const ArpEngineOptions& options);
 
 // The IPv4 networks of the machine's interfaces that are up, loopback excluded; empty on failure.
 std::vector<AttachedNetwork> AttachedNetworks();
 
-// "raw" or "kernel".
+// "raw", "raw (helper)" or "kernel".
 const char* ArpEngineName(ArpEngineKind kind);
+
+// The ARP helper: beside the program in the build tree, else where the package installs it.
+std::string ArpHelperPath();
 
 }  // namespace quarvo

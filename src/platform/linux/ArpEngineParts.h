@@ -5,6 +5,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -95,8 +97,38 @@ void SetLargeSendBuffer(int fd);
 
 std::string ErrorText(int error);
 
-// The engines; null with `error` set when one cannot be opened.
+// Where the raw engine's requests go out and its answers come in: a packet socket of the process's
+// own, or the ARP helper that holds the capability. The engine's waiters, resends and time-outs stay
+// the same over either.
+class ArpWire {
+ public:
+  // One answer (ifindex, sender address in host order, its MAC), or with a null MAC an address the
+  // wire refused to ask for: its waiters end silent at once.
+  using Heard = std::function<void(int ifindex, std::uint32_t address, const MacBytes* mac)>;
+  virtual ~ArpWire() = default;
+  // Asks for `target` on `link`: 0, or the errno of a request that was not taken.
+  virtual int Send(const LinkAddress& link, std::uint32_t target) = 0;
+  // The descriptor that becomes readable when answers wait.
+  virtual int Fd() const = 0;
+  // Hands every answer that waits to `heard`; false once the wire is gone for good.
+  virtual bool Read(const Heard& heard) = 0;
+};
+
+// The process's own AF_PACKET socket; null with `error` set when it cannot be had.
+std::unique_ptr<ArpWire> OpenPacketWire(std::string& error);
+// The helper program at `path`, started with an empty environment; null with `error` set when it is
+// missing, cannot send (no capability) or does not answer.
+std::unique_ptr<ArpWire> OpenHelperWire(const std::string& path, std::string& error);
+// The helper's end already open on `fd` (a test's socketpair), with `pid` the process to reap or 0.
+std::unique_ptr<ArpWire> HelperWireOn(int fd, int pid);
+// Where the helper is: beside the program in the build tree, else where it is installed.
+std::string HelperPath();
+
+// The engines; null with `error` set when one cannot be opened. A raw engine whose wire goes away
+// (the helper died) hands its requests to what `fallback` opens, once, from then on.
+using FallbackOpener = std::function<std::unique_ptr<ArpProbe>()>;
 std::unique_ptr<ArpProbe> OpenRawEngine(const ArpEngineOptions& options, std::vector<LinkAddress> links,
+                                        std::unique_ptr<ArpWire> wire, FallbackOpener fallback,
                                         std::string& error);
 std::unique_ptr<ArpProbe> OpenKernelEngine(const ArpEngineOptions& options, std::vector<LinkAddress> links,
                                            std::string& error);
