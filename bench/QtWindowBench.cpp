@@ -105,7 +105,7 @@ void ReportTrips(const char* during, const std::vector<double>& trips) {
 }
 
 std::unique_ptr<QtProgram> NewProgram(ArpProbe& probe, Dialogs& dialogs) {
-  auto engine = [&probe] {
+  auto engine = [&probe](const ArpEngineOptions&) {
     OpenedArpEngine opened;
     opened.probe = std::make_unique<ProbeRef>(probe);
     return opened;

@@ -9,6 +9,11 @@
 
 namespace quarvo {
 
+void StopRuns(RunContext& run) {
+  run.state.StopRequested = true;
+  run.arp.Cancel();
+}
+
 bool StartStopClickStarts(CommandContext& context) {
   RunContext& run = context.run;
   // A list load ends its run with the start caption even while a stopped scan's last workers or a
@@ -20,7 +25,7 @@ bool StartStopClickStarts(CommandContext& context) {
 void OnStartStopClick(CommandContext& context) {
   RunContext& run = context.run;
   if (!StartStopClickStarts(context)) {
-    run.state.StopRequested = true;
+    StopRuns(run);
     return;
   }
   run.window.SetText(UiText::MainCaption, texts::kInitialising);
@@ -83,7 +88,7 @@ void OnListMenu(CommandContext& context, ListMenuItem item) {
 
 bool OnFormMessage(CommandContext& context, FormMessage message) {
   if (message == kCloseMessage) {
-    context.run.state.StopRequested = true;
+    StopRuns(context.run);
     return !context.files.SaveOnClose();
   }
   if (message == kHelpMessage) ShowAbout(context);

@@ -53,6 +53,9 @@ enum ListMenuItem : int {
 // and a help request (F1).
 enum FormMessage : int { kCloseMessage, kHelpMessage };
 
+// What Stop, Ctrl-C and closing the window do to a scan or wake run: the stop flag is set, probes
+// in flight end silent at once (where the platform can end them), and a wake pause ends.
+void StopRuns(RunContext& run);
 // "开始(&S)" starts a scan; any other caption only asks the running scan or wake run to stop, and so
 // does "开始(&S)" while a thread of an earlier scan or wake run is still alive.
 void OnStartStopClick(CommandContext& context);

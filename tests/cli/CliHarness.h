@@ -39,14 +39,17 @@ struct RecordingSocket final : WakeSocket {
 // The engine the command opens, answering through the harness's scripted probe.
 struct ProbeHandle final : ArpProbe {
   std::shared_ptr<ScriptedProbe> probe;
-  explicit ProbeHandle(std::shared_ptr<ScriptedProbe> p) : probe(std::move(p)) {}
+  std::atomic<int>& cancels;
+  ProbeHandle(std::shared_ptr<ScriptedProbe> p, std::atomic<int>& c) : probe(std::move(p)), cancels(c) {}
   void Request(std::uint32_t address, MacBytes& mac) override { probe->Request(address, mac); }
+  void Cancel() override { ++cancels; }
 };
 
 struct CliHarness {
   JoiningThreads threads;  // first: joined last, after every part a thread may use is still there
   FakeClock clock;
   std::shared_ptr<ScriptedProbe> probe = std::make_shared<ScriptedProbe>();
+  std::atomic<int> cancels{0};  // Cancel calls of the opened engine
   MemoryFiles files;
   RecordingSocket socket;
   std::ostringstream out, err;
@@ -60,7 +63,7 @@ struct CliHarness {
                        opened = options;
                        OpenedArpEngine engine;
                        engine.error = engineError;
-                       if (engineError.empty()) engine.probe = std::make_unique<ProbeHandle>(probe);
+                       if (engineError.empty()) engine.probe = std::make_unique<ProbeHandle>(probe, cancels);
                        return engine;
                      },
                      [this] { return networks; },
@@ -72,7 +75,20 @@ struct CliHarness {
                      out,
                      err,
                      false,
-                     [this] { return interrupt.load(); }};
+                     [this] { return interrupt.load(); },
+                     [this](std::function<void()> action) {
+                       std::lock_guard<std::mutex> lock(interruptMutex);
+                       interruptAction = std::move(action);
+                     }};
+
+  // Ctrl-C, as the program's signal watcher passes it on.
+  void Interrupt() {
+    interrupt = true;
+    std::lock_guard<std::mutex> lock(interruptMutex);
+    if (interruptAction) interruptAction();
+  }
+  std::mutex interruptMutex;
+  std::function<void()> interruptAction;
 
   int Run(const std::vector<std::string>& words) {
     out.str("");

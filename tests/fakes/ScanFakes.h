@@ -57,6 +57,8 @@ class FakeClock final : public Clock {
  public:
   std::uint32_t TickCount() override;
   void Sleep(std::uint32_t milliseconds) override;
+  // Recorded as one Sleep of the whole pause; the stop flag is not looked at.
+  void Pause(std::uint32_t milliseconds, const std::atomic<bool>&) override { Sleep(milliseconds); }
   void Set(std::uint32_t tick);
   // Each TickCount call returns the current value and then adds this step.
   void SetStep(std::uint32_t step);

@@ -51,12 +51,12 @@ MacBytes HostMac(std::uint32_t ip, std::uint8_t tag = 0) {
 
 // A neighbour message of the kernel: an entry of the table with its state.
 Bytes Neighbour(std::uint16_t type, std::uint32_t ip, std::uint16_t state, const MacBytes* mac,
-                std::uint32_t seq = 0) {
+                int ifindex = 2) {
   Bytes message(NLMSG_SPACE(sizeof(ndmsg)) + RTA_SPACE(4) + (mac ? RTA_SPACE(6) : 0));
-  nlmsghdr header{static_cast<std::uint32_t>(message.size()), type, 0, seq, 0};
+  nlmsghdr header{static_cast<std::uint32_t>(message.size()), type, 0, 0, 0};
   ndmsg entry{};
   entry.ndm_family = AF_INET;
-  entry.ndm_ifindex = 2;
+  entry.ndm_ifindex = ifindex;
   entry.ndm_state = state;
   std::memcpy(message.data(), &header, sizeof header);
   std::memcpy(message.data() + NLMSG_HDRLEN, &entry, sizeof entry);
@@ -71,6 +71,20 @@ Bytes Neighbour(std::uint16_t type, std::uint32_t ip, std::uint16_t state, const
   attribute(NDA_DST, &wire, 4);
   if (mac) attribute(NDA_LLADDR, mac->data(), 6);
   return message;
+}
+
+LinkAddress Link(const char* name, int index, std::uint32_t ip, int prefix, bool ethernet, MacBytes mac,
+                 std::uint32_t metric = 0) {
+  LinkAddress link;
+  link.name = name;
+  link.index = index;
+  link.address = ip;
+  link.prefixLength = prefix;
+  link.ethernet = ethernet;
+  link.running = true;
+  link.metric = metric;
+  link.mac = mac;
+  return link;
 }
 
 struct Sent {
@@ -95,6 +109,15 @@ struct FakeNet {
   std::atomic<int> domains[4096] = {};  // by descriptor, read without the lock
   std::vector<LinkAddress> links;
   int linksErrno = 0;
+  std::map<int, std::string> devices;  // UDP socket -> the interface it is bound to
+
+  // Where the kernel resolves for a UDP socket: its bound interface, else the first one.
+  int ResolvingIndex(int fd) {
+    for (const LinkAddress& link : links) {
+      if (devices.count(fd) == 0 || link.name == devices[fd]) return link.index;
+    }
+    return 0;
+  }
 
   void Write(int domain, const Bytes& bytes) {
     for (auto& [fd, socket] : sockets) {
@@ -146,12 +169,13 @@ ssize_t FakeSendto(int fd, const void* bytes, size_t size, int, const sockaddr* 
     sent.to = ntohl(address.sin_addr.s_addr);
     EXPECT_EQ(ntohs(address.sin_port), 9);
   }
+  if (domain == AF_INET) sent.ifindex = net->ResolvingIndex(fd);
   net->sent.push_back(sent);
   if (net->loseNotifications) net->Write(AF_NETLINK, Bytes{'E'});
   for (const MacBytes& mac : net->hosts[sent.to]) {
-    if (domain == AF_PACKET) net->Arp(2, PACKET_HOST, kArpReply, mac, sent.to);
+    if (domain == AF_PACKET) net->Arp(sent.ifindex, PACKET_HOST, kArpReply, mac, sent.to);
     if (domain == AF_INET && !net->loseNotifications)
-      net->Write(AF_NETLINK, Neighbour(RTM_NEWNEIGH, sent.to, NUD_REACHABLE, &mac));
+      net->Write(AF_NETLINK, Neighbour(RTM_NEWNEIGH, sent.to, NUD_REACHABLE, &mac, sent.ifindex));
   }
   return static_cast<ssize_t>(size);
 }
@@ -183,7 +207,7 @@ class ArpEngineTest : public testing::Test {
  protected:
   void SetUp() override {
     net = &fake_;
-    fake_.links = {{"eth0", 2, kOwnIp, 24, true, kOwnMac}, {"tun0", 5, Ip(10, 8, 0, 2), 24, false, {}}};
+    fake_.links = {Link("eth0", 2, kOwnIp, 24, true, kOwnMac), Link("tun0", 5, Ip(10, 8, 0, 2), 24, false, {})};
     NetCalls& calls = LinuxNetCalls();
     calls.socket = [](int domain, int, int) {
       std::lock_guard<std::mutex> lock(net->mutex);
@@ -195,19 +219,29 @@ class ArpEngineTest : public testing::Test {
       return ends[0];
     };
     calls.bind = [](int, const sockaddr*, socklen_t) { return 0; };
-    calls.setsockopt = [](int, int, int, const void*, socklen_t) { return 0; };
+    calls.setsockopt = [](int fd, int level, int name, const void* value, socklen_t length) {
+      if (level == SOL_SOCKET && name == SO_BINDTODEVICE) {
+        std::lock_guard<std::mutex> lock(net->mutex);
+        net->devices[fd] = std::string(static_cast<const char*>(value), length);
+      }
+      return 0;
+    };
     calls.sendto = FakeSendto;
     calls.recvfrom = FakeRecvfrom;
     calls.close = [](int fd) {
       std::lock_guard<std::mutex> lock(net->mutex);
       ::close(net->sockets.at(fd).second);
       net->sockets.erase(fd);
+      net->devices.erase(fd);
       return ::close(fd);
     };
     calls.listLinks = [](std::vector<LinkAddress>& links) {
+      std::lock_guard<std::mutex> lock(net->mutex);
       links = net->links;
       return net->linksErrno == 0 || (errno = net->linksErrno, false);
     };
+    // The kernel's resolution of a held entry, shortened: 200 ms held, then two probes 100 ms apart.
+    calls.neighbourTimes = [](const std::string&) { return NeighbourTimes{200, 100, 2}; };
   }
   void TearDown() override {
     LinuxNetCalls() = system_;
@@ -220,6 +254,7 @@ class ArpEngineTest : public testing::Test {
     options.allowRaw = kind == ArpEngineKind::Raw;
     options.allowKernel = kind == ArpEngineKind::Kernel;
     options.helperPath = kNoHelper;
+    options.report = [this](const std::string& line) { reports_.push_back(line); };
     OpenedArpEngine engine = OpenArpEngine(options);
     EXPECT_NE(engine.probe, nullptr) << engine.error;
     return engine;
@@ -239,6 +274,7 @@ class ArpEngineTest : public testing::Test {
 
   const NetCalls system_ = LinuxNetCalls();
   FakeNet fake_;
+  std::vector<std::string> reports_;  // what the engines said for the user
 };
 
 const ArpEngineKind kBoth[] = {ArpEngineKind::Raw, ArpEngineKind::Kernel};
@@ -366,27 +402,142 @@ TEST_F(ArpEngineTest, RefusedSendsAreWaitedOutOrEndTheRequest) {
   }
 }
 
-TEST_F(ArpEngineTest, KernelCountsKnownEntriesAndEndsAtAFailedOne) {
-  const std::uint32_t stale = Ip(192, 168, 7, 60), failed = Ip(192, 168, 7, 61), dead = Ip(192, 168, 7, 62);
-  const MacBytes staleMac = HostMac(stale), zero{};
-  fake_.table = {Neighbour(RTM_NEWNEIGH, stale, NUD_STALE, &staleMac),
+// Only a fresh answer counts. An entry the kernel holds without having confirmed it lately (a
+// machine that left, an address where nothing lives) is no answer until the kernel confirms it.
+TEST_F(ArpEngineTest, KernelCountsOnlyWhatTheKernelConfirms) {
+  const std::uint32_t reachable = Ip(192, 168, 7, 60), left = Ip(192, 168, 7, 61), empty = Ip(192, 168, 7, 62),
+                      stillThere = Ip(192, 168, 7, 63), fixed = Ip(192, 168, 7, 64), failed = Ip(192, 168, 7, 65),
+                      dead = Ip(192, 168, 7, 66);
+  const MacBytes old = HostMac(0, 9), zero{};
+  const MacBytes reachableMac = HostMac(reachable), stillMac = HostMac(stillThere);
+  fake_.table = {Neighbour(RTM_NEWNEIGH, reachable, NUD_REACHABLE, &reachableMac),
+                 Neighbour(RTM_NEWNEIGH, left, NUD_STALE, &old),
+                 Neighbour(RTM_NEWNEIGH, empty, NUD_DELAY, &old),
+                 Neighbour(RTM_NEWNEIGH, stillThere, NUD_STALE, &stillMac),
+                 Neighbour(RTM_NEWNEIGH, fixed, NUD_PERMANENT, &old),
                  Neighbour(RTM_NEWNEIGH, failed, NUD_FAILED, &zero),
-                 Neighbour(RTM_NEWNEIGH, dead, NUD_REACHABLE, &zero)};  // no hardware address: not known
+                 Neighbour(RTM_NEWNEIGH, dead, NUD_REACHABLE, &zero)};  // no hardware address
+  fake_.hosts[stillThere] = {stillMac};
   fake_.hosts[failed] = {HostMac(failed)};
   const OpenedArpEngine engine = Open(ArpEngineKind::Kernel, 10000);
-  EXPECT_EQ(Ask(*engine.probe, stale), staleMac);
-  EXPECT_EQ(SentCount(), 0u);
+  // The scan's start triggers the held entries of its range at once, and names the permanent one.
+  engine.probe->BeginScan(htonl(Ip(192, 168, 7, 60)), 10);
+  EXPECT_EQ(SentCount(), 3u);
+  ASSERT_EQ(reports_.size(), 1u);
+  EXPECT_NE(reports_[0].find("192.168.7.64 has a permanent neighbour entry on eth0"), std::string::npos)
+      << reports_[0];
+  Clock::duration took;
+  EXPECT_EQ(Ask(*engine.probe, reachable, &took), reachableMac);
+  EXPECT_LT(took, std::chrono::milliseconds(1000));  // confirmed lately: no wait
+  EXPECT_EQ(Ask(*engine.probe, stillThere), stillMac);
+  // Gone: silent once the kernel's own resolution time (shortened here), counted from the scan's
+  // start for both, is over; not after the 10 s time-out.
+  const Clock::time_point start = Clock::now();
+  EXPECT_EQ(Ask(*engine.probe, left), MacBytes{});
+  EXPECT_EQ(Ask(*engine.probe, empty), MacBytes{});
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(300));
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(5000));
+  EXPECT_EQ(Ask(*engine.probe, fixed, &took), MacBytes{});  // the kernel never asks for it
+  EXPECT_LT(took, std::chrono::milliseconds(1000));
+  EXPECT_EQ(SentCount(), 3u);
   EXPECT_EQ(Ask(*engine.probe, failed), HostMac(failed));  // asked again, and answered now
   // The kernel gives up on an address: the engine does not wait for its own time-out.
   std::thread kernel([&] {
-    while (SentCount() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (SentCount() < 5) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::lock_guard<std::mutex> lock(fake_.mutex);
     fake_.Write(AF_NETLINK, Neighbour(RTM_NEWNEIGH, dead, NUD_FAILED, nullptr));
   });
-  Clock::duration took;
   EXPECT_EQ(Ask(*engine.probe, dead, &took), MacBytes{});
   EXPECT_LT(took, std::chrono::milliseconds(5000));
   kernel.join();
+}
+
+// Two interfaces on one network (wired and wireless, a dock): the kernel resolves on the one of the
+// lower route metric and files the entry there; both engines ask there and find the machine.
+TEST_F(ArpEngineTest, BothEnginesAskOnTheInterfaceTheKernelRoutesBy) {
+  const std::uint32_t host = Ip(192, 168, 7, 80);
+  fake_.links = {Link("eth0", 2, kOwnIp, 24, true, kOwnMac, 600),
+                 Link("wlan0", 3, Ip(192, 168, 7, 11), 24, true, HostMac(0, 3), 100)};
+  fake_.hosts[host] = {HostMac(host)};
+  for (ArpEngineKind kind : kBoth) {
+    SCOPED_TRACE(ArpEngineName(kind));
+    fake_.sent.clear();
+    const OpenedArpEngine engine = Open(kind, 2000);
+    EXPECT_EQ(Ask(*engine.probe, host), HostMac(host));
+    ASSERT_EQ(SentCount(), 1u);
+    EXPECT_EQ(fake_.sent[0].ifindex, 3);
+  }
+}
+
+// A scan takes the interfaces afresh: after a renumbering (a DHCP move, a re-plugged adapter) the
+// next scan asks on the new network, and the old one is off every network, which is said.
+TEST_F(ArpEngineTest, AScanFollowsARenumberedInterface) {
+  const std::uint32_t moved = Ip(10, 20, 0, 10), host = Ip(10, 20, 0, 30);
+  fake_.hosts[host] = {HostMac(host)};
+  for (ArpEngineKind kind : kBoth) {
+    SCOPED_TRACE(ArpEngineName(kind));
+    fake_.links[0].address = kOwnIp;
+    reports_.clear();
+    const OpenedArpEngine engine = Open(kind, 3000);
+    {
+      std::lock_guard<std::mutex> lock(fake_.mutex);
+      fake_.links[0].address = moved;
+    }
+    engine.probe->BeginScan(htonl(Ip(10, 20, 0, 1)), 254);
+    EXPECT_EQ(Ask(*engine.probe, host), HostMac(host));
+    EXPECT_EQ(Ask(*engine.probe, moved), kOwnMac);
+    EXPECT_TRUE(reports_.empty());
+    engine.probe->BeginScan(htonl(Ip(192, 168, 7, 20)), 11);
+    Clock::duration took;
+    EXPECT_EQ(Ask(*engine.probe, Ip(192, 168, 7, 25), &took), MacBytes{});
+    EXPECT_LT(took, std::chrono::milliseconds(1000));
+    ASSERT_EQ(reports_.size(), 1u);
+    EXPECT_NE(reports_[0].find("192.168.7.20 - 192.168.7.30: no Ethernet interface"), std::string::npos)
+        << reports_[0];
+  }
+}
+
+// Stop means now: requests in flight end silent at once whatever the time-out, and so do new ones,
+// until the next scan begins; a send waiting for room in a full table is given up too.
+TEST_F(ArpEngineTest, CancelEndsEveryRequestAtOnceUntilTheNextScan) {
+  const std::uint32_t host = Ip(192, 168, 7, 90);
+  for (ArpEngineKind kind : kBoth) {
+    SCOPED_TRACE(ArpEngineName(kind));
+    fake_.hosts.clear();
+    const OpenedArpEngine engine = Open(kind, 60000);
+    engine.probe->BeginScan(htonl(Ip(192, 168, 7, 1)), 254);
+    {
+      std::lock_guard<std::mutex> lock(fake_.mutex);
+      fake_.sendErrno = ENOBUFS;
+      fake_.sendErrors = 1 << 30;  // the first worker waits for room
+    }
+    std::vector<std::thread> workers;
+    std::atomic<int> done{0};
+    for (int i = 0; i < 20; ++i) {
+      workers.emplace_back([&, i] {
+        if (i == 1) {
+          std::lock_guard<std::mutex> lock(fake_.mutex);
+          fake_.sendErrors = 0;
+        }
+        if (Ask(*engine.probe, host + static_cast<std::uint32_t>(i)) == MacBytes{}) ++done;
+      });
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const Clock::time_point cancelled = Clock::now();
+    engine.probe->Cancel();
+    for (std::thread& worker : workers) worker.join();
+    EXPECT_LT(Clock::now() - cancelled, std::chrono::milliseconds(1000));
+    EXPECT_EQ(done, 20);
+    const std::size_t sent = SentCount();
+    fake_.hosts[host] = {HostMac(host)};
+    Clock::duration took;
+    EXPECT_EQ(Ask(*engine.probe, host, &took), MacBytes{});
+    EXPECT_LT(took, std::chrono::milliseconds(1000));
+    EXPECT_EQ(SentCount(), sent);  // nothing asked after the Stop
+    engine.probe->BeginScan(htonl(Ip(192, 168, 7, 1)), 254);
+    EXPECT_EQ(Ask(*engine.probe, host), HostMac(host));
+  }
 }
 
 TEST_F(ArpEngineTest, KernelReadsTheTableAgainWhenNotificationsAreLost) {

@@ -81,7 +81,7 @@ struct Ui {
   std::unique_ptr<QtProgram> program;
 
   void Open() {
-    auto openEngine = [this] {
+    auto openEngine = [this](const ArpEngineOptions&) {
       OpenedArpEngine opened;
       if (engine) opened.probe = std::make_unique<ProbeRef>(probe);
       opened.kind = engine.value_or(ArpEngineKind::Raw);

@@ -20,6 +20,9 @@ struct RunState {
   std::atomic<std::uint32_t> NumberDigits{0};
   // Workers of the current scan that have started and not yet finished.
   std::atomic<std::uint32_t> LiveThreads{0};
+  // Addresses of the current scan that no worker probes, because not every worker could be
+  // started: a scan that ends with this above 0 covered only a part of its range.
+  std::atomic<std::uint32_t> UnprobedAddresses{0};
   // Runs (a scan, a wake run) whose threads have not all returned: counted up before a run's first
   // thread starts, and down by its last thread after its summary line, its last use of this state.
   std::atomic<std::uint32_t> LiveRuns{0};

@@ -16,6 +16,22 @@ class ArpProbe {
   // platform's time-out. On an answer `mac` holds the hardware address, first byte first; with no
   // answer it keeps the zeros it was given.
   virtual void Request(std::uint32_t networkOrderAddress, MacBytes& mac) = 0;
+
+  // A scan of `count` addresses upward from `firstNetworkOrder` is about to start; called before
+  // its first Request, on the thread that starts the scan. A probe takes the machine's interfaces
+  // and addresses afresh here, so that a scan follows a renumbered or re-plugged interface, may
+  // prepare the range's requests, and forgets an earlier Cancel. Probes that keep nothing between
+  // requests (SendARP) do nothing.
+  virtual void BeginScan(std::uint32_t firstNetworkOrder, std::uint32_t count) {
+    static_cast<void>(firstNetworkOrder);
+    static_cast<void>(count);
+  }
+
+  // The user stopped the run: every Request in flight returns silent within 100 ms, whatever its
+  // time-out, and every new one returns silent at once, until the next BeginScan. Callable from
+  // any thread, any number of times. A probe whose platform call cannot be interrupted (SendARP)
+  // does nothing: its requests end at the platform's own time-out.
+  virtual void Cancel() {}
 };
 
 // The MAC text ("00-1A-2B-3C-4D-5E") of the machine that answers, or "" when nothing answered

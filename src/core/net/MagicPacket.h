@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "net/ArpProbe.h"
 #include "net/WakeSocket.h"
@@ -27,11 +28,17 @@ MacBytes ReadMacBytes(const std::string& macText);
 
 MagicPacket BuildMagicPacket(const MacBytes& mac);
 
-// Wakes one machine: one magic packet as a UDP broadcast to 255.255.255.255, port 9, with the
-// socket library started and a socket opened for this packet alone and both closed again. The MAC
-// text is read before any socket call, and its ConversionError goes to the caller with nothing
-// opened or sent. From there on no failure is reported: a packet that could not be sent looks
-// the same as one that was.
-void SendWakePacket(const std::string& macText, WakeSocket& socket);
+// The networks a packet for the machine at `ipText` leaves by: those of the longest prefix that
+// hold its address (two interfaces on one network: both); when none does, or the text is no
+// address (a bare MAC address, a hand-edited cell), every network, since the machine may be on any.
+std::vector<WakeNetwork> WakeExits(const std::vector<WakeNetwork>& networks, const std::string& ipText);
+
+// Wakes one machine. The MAC text is read before any socket call, and its ConversionError goes to
+// the caller with nothing opened or sent. Then, with the socket library started once, for each
+// network of WakeExits: a socket of its own, with broadcast permission and bound to the machine's
+// address there, sends the magic packet to UDP port 9 of that network's broadcast address and of
+// the limited broadcast 255.255.255.255, and is closed. With no network known, one unbound socket
+// sends to the limited broadcast alone. True when the system took at least one of the packets.
+bool SendWakePacket(const std::string& macText, const std::string& ipText, WakeSocket& socket);
 
 }  // namespace quarvo

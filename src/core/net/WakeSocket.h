@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace quarvo {
 
@@ -13,9 +14,25 @@ using SocketHandle = std::uintptr_t;
 // What a failed socket creation returns: all bits set.
 inline constexpr SocketHandle kNoSocket = ~SocketHandle{0};
 
+// An IPv4 network of one of the machine's interfaces (or adapters) that is up and can broadcast.
+struct WakeNetwork {
+  std::uint32_t address = 0;  // the machine's own address on it, host order
+  int prefixLength = 0;
+};
+
 class WakeSocket {
  public:
   virtual ~WakeSocket() = default;
+  // The networks a magic packet can leave by; empty when they cannot be read, and then a packet
+  // goes, unbound, to the limited broadcast alone, wherever the system's routes send it.
+  virtual std::vector<WakeNetwork> Networks() { return {}; }
+  // Binds the socket to the machine's own address on one network (host order), so that its
+  // broadcasts, the limited one included, leave by that network's interface; false when refused.
+  virtual bool BindLocal(SocketHandle socket, std::uint32_t hostOrderAddress) {
+    static_cast<void>(socket);
+    static_cast<void>(hostOrderAddress);
+    return true;
+  }
   // Starts the socket library, asking for version 1.1; false when it did not start.
   virtual bool Startup() = 0;
   // An IPv4 datagram socket, or kNoSocket.

@@ -62,6 +62,9 @@ void ScanWorker(RunContext& context, std::shared_ptr<ScanSession> session, std::
     const auto network = static_cast<std::uint32_t>(SwapHexBytes(AddressHex(host)));
     const std::string dotted = HexToDotted(AddressHex(network));
     const std::string mac = ArpLookup(context.arp, network);
+    // A probe that comes back empty after a Stop may have been cut short by it: that is no answer,
+    // and an existing row keeps its status rather than read "×" for a machine nobody finished asking.
+    if (mac.empty() && context.state.StopRequested) break;
 
     std::lock_guard<std::mutex> lock(session->resultsLock);
     context.window.SetText(UiText::MainCaption, dotted);
@@ -82,6 +85,9 @@ void LaunchWorkers(RunContext& context, std::shared_ptr<ScanSession> session) {
     // No more threads can be had: the workers not started are not counted, so that the last worker
     // that did run ends the scan; when none is left running, the scan ends here.
     const std::uint32_t missing = threadCount - index + 1;
+    std::uint32_t unprobed = 0;
+    for (std::uint32_t left = index; left <= threadCount; ++left) unprobed += WorkerShare(session->plan, left);
+    context.state.UnprobedAddresses = unprobed;
     if (context.state.LiveThreads.fetch_sub(missing) == missing) EndScan(context, session);
     return;
   }
@@ -171,10 +177,13 @@ ScanStart StartScan(RunContext& context) {
   state.NumberDigits = plan.numberDigits;
   state.ThreadCount = plan.threadCount;
 
+  // The probe takes the machine's interfaces afresh for this scan and forgets an earlier Stop.
+  context.arp.BeginScan(plan.firstIp, plan.ipCount);
   auto session = std::make_shared<ScanSession>();
   session->plan = plan;
   state.LiveRuns.fetch_add(1);
   state.LiveThreads = plan.threadCount;
+  state.UnprobedAddresses = 0;
   state.RunStartTick = context.clock.TickCount();
   // The workers are started from a thread of their own, so that the window goes on answering while
   // a thousand threads are created, which takes seconds on a busy system. When not even that thread

@@ -47,22 +47,28 @@ void WakeWorker(RunContext& context, WakeSocket& socket) {
 
   WakeTarget target =
       table.Transact([](ResultsTable::Rows& rows) { return TargetAt(rows, rows.FirstSelected()); });
+  const auto nextAfter = [&table](const WakeTarget& done) {
+    return table.Transact([&done](ResultsTable::Rows& rows) {
+      return TargetAt(rows, rows.NextSelectedAfter(done.number, done.ordinal));
+    });
+  };
   while (target.found && !state.StopRequested) {
     context.window.SetText(UiText::MainCaption, target.ip);
-    bool sent = true;
+    bool readable = true;
     try {
-      SendWakePacket(target.mac, socket);
+      // Counted when the system took its packet: a row whose every send was refused was not woken.
+      if (SendWakePacket(target.mac, target.ip, socket)) ++count;
     } catch (const ConversionError&) {
-      sent = false;  // no MAC address to wake: the row is left out, the run goes on
+      readable = false;  // no MAC address to wake: the row is left out, the run goes on
     }
-    if (sent) {
-      ++count;
+    WakeTarget next = nextAfter(target);
+    // The pause separates two machines; after the last there is nothing to wait for. A Stop ends it.
+    if (readable && next.found) {
       // Read afresh after every packet, so that a new pause typed during the run takes effect.
-      context.clock.Sleep(WakePause(context.window.GetText(UiText::Threads)));
+      context.clock.Pause(WakePause(context.window.GetText(UiText::Threads)), state.StopRequested);
+      next = nextAfter(target);  // the live selection, as it is after the pause
     }
-    target = table.Transact([&target](ResultsTable::Rows& rows) {
-      return TargetAt(rows, rows.NextSelectedAfter(target.number, target.ordinal));
-    });
+    target = next;
   }
   ShowRunSummary(context, texts::kRunWake, count);
   state.LiveRuns.fetch_sub(1);  // the last use of the shared state

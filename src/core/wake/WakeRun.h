@@ -18,10 +18,12 @@ namespace quarvo {
 //
 // The thread walks the live selection in the table's order: after each pause it goes on with the
 // first row selected then after the machine just woken, found by its machine number, so rows added
-// or removed meanwhile cannot make it wake a row nobody selected. It shows each row's IP address in
-// the window caption while it is woken, checks for a stop before every row, and ends with the
-// summary line "唤醒..." counting the packets sent, also when it was stopped. A row whose MAC text
-// cannot be read is left out and not counted.
+// or removed meanwhile cannot make it wake a row nobody selected. Each row's packet leaves by the
+// network that holds the row's IP address (SendWakePacket). The pause comes between two machines,
+// not after the last, and a stop ends it at once. It shows each row's IP address in the window
+// caption while it is woken, checks for a stop before every row, and ends with the summary line
+// "唤醒..." counting the rows whose packet the system took, also when it was stopped. A row whose
+// MAC text cannot be read is left out and not counted.
 bool StartWakeRun(RunContext& context, WakeSocket& socket);
 
 // The pause after a packet, in milliseconds, from the threads box's text: its whole number when

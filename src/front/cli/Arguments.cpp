@@ -112,6 +112,10 @@ WakeArguments ParseWake(const std::vector<std::string>& words) {
     wake.pause = v;
   });
   options.Option("--list", [&](const std::string& v) { wake.listFile = v; });
+  options.Option("--interface", [&](const std::string& v) {
+    if (v.empty()) throw ArgumentError("--interface needs an interface name");
+    wake.interface = v;
+  });
   wake.targets = options.Walk(words, 1);
   if (wake.targets.empty()) throw ArgumentError("wake needs at least one TARGET");
   return wake;

@@ -26,6 +26,7 @@ struct ScanArguments {
 struct WakeArguments {
   std::string pause = "0";  // the pause box's text, in milliseconds
   std::optional<std::string> listFile;
+  std::optional<std::string> interface;  // the packets leave by this interface alone
   std::vector<std::string> targets;
 };
 

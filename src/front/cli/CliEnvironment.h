@@ -33,6 +33,9 @@ struct CliEnvironment {
   // For --names and --json: the vendors of MAC addresses, and a lookup of host names for a scan.
   VendorNames* vendors = nullptr;
   std::function<std::unique_ptr<HostNames>()> hostNames = nullptr;
+  // Sets what a Ctrl-C does at once, on a thread of its own (null: nothing but `interrupted`); a
+  // command sets it while a run goes on and clears it before the parts the action uses go.
+  std::function<void(std::function<void()>)> onInterrupt = nullptr;
 };
 
 }  // namespace quarvo

@@ -58,20 +58,30 @@ std::shared_ptr<RunSession> RunSession::Create(Clock& clock, ThreadLauncher& thr
   return std::make_shared<RunSession>(clock, threads, wakeSocket, files, std::move(probe), listFile);
 }
 
-std::string RunSession::WaitForEnd(const std::string& runName, const std::function<bool()>& interrupted,
+std::string RunSession::WaitForEnd(const std::string& runName, CliEnvironment& env,
                                    const std::function<void()>& tick, bool& wasInterrupted) {
   wasInterrupted = false;
+  std::atomic<bool> stopped{false};
+  // What the Stop button does while a run goes on. The handler itself is not called: should the
+  // run end just now, it would read the start caption and begin a new scan.
+  const auto stop = [this, &stopped] {
+    stopped = true;
+    StopRuns(run);
+  };
+  if (env.onInterrupt) env.onInterrupt(stop);
+  std::string line;
   for (;;) {
     const std::optional<std::string> summary = window.WaitForSummary(runName, std::chrono::milliseconds(200));
-    if (summary && state.StopRequested && !state.RunThreadAlive()) return *summary;
-    if (!wasInterrupted && interrupted && interrupted()) {
-      // What the Stop button does while a run goes on. The handler itself is not called: should
-      // the run end just now, it would read the start caption and begin a new scan.
-      wasInterrupted = true;
-      state.StopRequested = true;
+    if (summary && state.StopRequested && !state.RunThreadAlive()) {
+      line = *summary;
+      break;
     }
+    if (!stopped && env.interrupted && env.interrupted()) stop();
     if (tick) tick();
   }
+  if (env.onInterrupt) env.onInterrupt(nullptr);
+  wasInterrupted = stopped;
+  return line;
 }
 
 }  // namespace quarvo

@@ -9,6 +9,7 @@
 
 #include "app/Commands.h"
 #include "app/Persistence.h"
+#include "front/cli/CliEnvironment.h"
 #include "front/cli/TerminalWindow.h"
 #include "net/ArpProbe.h"
 
@@ -20,6 +21,12 @@ class CountingProbe final : public ArpProbe {
  public:
   explicit CountingProbe(std::shared_ptr<ArpProbe> inner) : inner_(std::move(inner)) {}
   void Request(std::uint32_t networkOrderAddress, MacBytes& mac) override;
+  void BeginScan(std::uint32_t firstNetworkOrder, std::uint32_t count) override {
+    if (inner_) inner_->BeginScan(firstNetworkOrder, count);
+  }
+  void Cancel() override {
+    if (inner_) inner_->Cancel();
+  }
   std::uint32_t Done() const { return done_; }
   std::uint32_t Answered() const { return answered_; }
 
@@ -60,10 +67,11 @@ struct RunSession : std::enable_shared_from_this<RunSession> {
                                             const std::string& listFile);
 
   // Waits for the named run's summary line and returns it. While waiting, `tick` is called about
-  // five times a second, and once `interrupted` says so the run is asked to stop as the Stop
-  // button does; `wasInterrupted` tells whether that happened.
-  std::string WaitForEnd(const std::string& runName, const std::function<bool()>& interrupted,
-                         const std::function<void()>& tick, bool& wasInterrupted);
+  // five times a second, and a Ctrl-C stops the run as the Stop button does, at once through the
+  // environment's `onInterrupt`, else when `interrupted` is next looked at; `wasInterrupted` tells
+  // whether that happened.
+  std::string WaitForEnd(const std::string& runName, CliEnvironment& env, const std::function<void()>& tick,
+                         bool& wasInterrupted);
 
   RunSession(Clock& clock, ThreadLauncher& threads, WakeSocket& wakeSocket, FileStore& files,
              std::shared_ptr<ArpProbe> probe, const std::string& listFile);

@@ -30,18 +30,39 @@ struct ScanFailure {
   std::string message;
 };
 
+// The networks of the interfaces that have a link, each range once: a second address of an
+// interface in its network, or two interfaces on one network (wired and wireless), give the same
+// range. An interface without carrier (an idle bridge, an unplugged port) has nobody to answer.
 std::vector<ScanRange> LocalnetRanges(CliEnvironment& env) {
   std::vector<ScanRange> ranges;
+  std::vector<std::vector<std::string>> names;  // the interfaces of each range
+  std::vector<std::string> networks;            // "10.77.0.0/24" of each range
   for (const AttachedNetwork& network : env.attachedNetworks()) {
-    const HostRange range = LocalnetRange(network);
     const std::uint32_t mask = network.prefixLength == 0 ? 0 : ~0u << (32 - network.prefixLength);
-    std::ostringstream label;
-    label << network.interfaceName << " " << DottedHost(network.address & mask) << "/" << network.prefixLength
-          << ": " << DottedHost(range.first) << " - " << DottedHost(range.last);
-    ranges.push_back({DottedHost(range.first), DottedHost(range.last), label.str()});
+    const std::string cidr = DottedHost(network.address & mask) + "/" + std::to_string(network.prefixLength);
+    if (!network.running) {
+      env.err << "quarvo: skipping " << network.interfaceName << " " << cidr << ": it has no link (no carrier)\n";
+      continue;
+    }
+    const HostRange range = LocalnetRange(network);
+    const std::string first = DottedHost(range.first), last = DottedHost(range.last);
+    std::size_t at = 0;
+    while (at < ranges.size() && (ranges[at].first != first || ranges[at].last != last)) ++at;
+    if (at == ranges.size()) {
+      ranges.push_back({first, last, ""});
+      names.emplace_back();
+      networks.push_back(cidr);
+    }
+    if (std::find(names[at].begin(), names[at].end(), network.interfaceName) == names[at].end())
+      names[at].push_back(network.interfaceName);
+  }
+  for (std::size_t at = 0; at < ranges.size(); ++at) {
+    std::string label;
+    for (const std::string& name : names[at]) label += (label.empty() ? "" : ", ") + name;
+    ranges[at].label = label + " " + networks[at] + ": " + ranges[at].first + " - " + ranges[at].last;
   }
   if (ranges.empty())
-    throw ScanFailure{kExitFailed, "no IPv4 network is attached to an interface that is up"};
+    throw ScanFailure{kExitFailed, "no IPv4 network is attached to an interface that is up and has a link"};
   return ranges;
 }
 
@@ -109,8 +130,8 @@ std::string ScanOne(const ScanArguments& arguments, const ScanRange& range, std:
 
   ProgressLine progress(env, s);
   progress.Show();
-  const std::string summary = Cp936ToUtf8(s.WaitForEnd(
-      texts::kRunScan, env.interrupted, [&progress] { progress.Show(); }, interrupted));
+  const std::string summary =
+      Cp936ToUtf8(s.WaitForEnd(texts::kRunScan, env, [&progress] { progress.Show(); }, interrupted));
   progress.Clear();
   // Workers that could not be started leave their addresses unprobed; the window cannot tell, the
   // command line says so rather than list a part of the range as if it were all of it.
@@ -169,6 +190,8 @@ int RunScanCommand(const ScanArguments& arguments, CliEnvironment& env) {
     }
     ArpEngineOptions options;
     options.timeoutMs = arguments.timeoutMs;
+    // On the thread that starts each scan, before its progress line.
+    options.report = [&env](const std::string& line) { env.err << "quarvo: " << line << "\n" << std::flush; };
     OpenedArpEngine opened = env.openArpEngine(options);
     if (!opened.probe) throw ScanFailure{kExitFailed, opened.error};
     env.err << "quarvo: " << env.engineName(opened.kind) << " ARP engine\n";

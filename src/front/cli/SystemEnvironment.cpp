@@ -1,10 +1,15 @@
 // The command line as the program runs it: the system's ARP engines, sockets, files, clock and
 // threads, the terminal, and Ctrl-C.
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <iostream>
+#include <mutex>
+#include <thread>
 
 #include "front/cli/CommandLine.h"
 #include "platform/System.h"
@@ -18,17 +23,48 @@ constexpr int kNameTimeoutMs = 2000;
 constexpr int kNetbiosTimeoutMs = 700;
 constexpr int kNameLookupsAtOnce = 16;
 
-volatile std::sig_atomic_t interruptSeen = 0;
+std::atomic<bool> interruptSeen{false};
+int interruptPipe[2] = {-1, -1};
 
-// The first Ctrl-C asks the run to stop; the next one ends the program at once.
+// The first Ctrl-C asks the run to stop; the next one ends the program at once. Only what is safe
+// in a signal handler: a lock-free flag, a write to the pipe, the default action back.
 void OnInterrupt(int) {
-  interruptSeen = 1;
+  const int saved = errno;
+  interruptSeen = true;
+  const char byte = 1;
+  (void)!::write(interruptPipe[1], &byte, 1);
   signal(SIGINT, SIG_DFL);
+  errno = saved;
+}
+
+// What a Ctrl-C does at once, run by the thread that reads the pipe.
+std::mutex actionMutex;
+std::function<void()> interruptAction;
+
+void SetInterruptAction(std::function<void()> action) {
+  std::lock_guard<std::mutex> lock(actionMutex);
+  interruptAction = std::move(action);
+}
+
+void WatchInterrupts() {
+  char byte;
+  for (;;) {
+    const ssize_t got = ::read(interruptPipe[0], &byte, 1);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return;
+    std::lock_guard<std::mutex> lock(actionMutex);
+    if (interruptAction) interruptAction();
+  }
 }
 
 }  // namespace
 
 int RunCommandLine(int argc, char** argv) {
+  std::function<void(std::function<void()>)> onInterrupt;
+  if (::pipe2(interruptPipe, O_CLOEXEC) == 0) {
+    std::thread(WatchInterrupts).detach();
+    onInterrupt = SetInterruptAction;
+  }
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
@@ -47,7 +83,8 @@ int RunCommandLine(int argc, char** argv) {
                      std::cout,
                      std::cerr,
                      isatty(STDERR_FILENO) == 1,
-                     [] { return interruptSeen != 0; }};
+                     [] { return interruptSeen.load(); }};
+  env.onInterrupt = onInterrupt;
   // Fresh copies that the registries' update tool fetched come first.
   VendorNames vendors({"/var/lib/ieee-data", "/usr/share/ieee-data"});
   env.vendors = &vendors;

@@ -8,6 +8,7 @@
 
 #include "front/cli/CommandLine.h"
 #include "front/cli/RunSession.h"
+#include "front/cli/ScanCommand.h"
 #include "net/Ipv4Text.h"
 #include "net/MagicPacket.h"
 #include "platform/posix/Cp936Utf8.h"
@@ -40,31 +41,56 @@ bool IsMacText(const std::string& text) {
 }
 
 // The wake run swallows every failed socket call, as the window does; the command line wants to
-// know. This socket passes each call on and remembers the first failure, and then asks the run to
-// stop as the Stop button does: with no route for the broadcast, no later packet gets further.
+// know. This socket passes each call on, counts the machines of which the system took a packet,
+// remembers why the first machine had none taken, and then asks the run to stop as the Stop button
+// does: with no route for the broadcast, no later packet gets further. One machine's packets run
+// from Startup to Cleanup. With an interface named, its networks are the only ways out.
 class RecordingSocket final : public WakeSocket {
  public:
-  RecordingSocket(WakeSocket& inner, RunState& state) : inner_(inner), state_(state) {}
-  bool Startup() override { return Check(inner_.Startup(), "starting the sockets"); }
+  RecordingSocket(WakeSocket& inner, RunState& state, std::vector<WakeNetwork> only, bool filtered)
+      : inner_(inner), state_(state), only_(std::move(only)), filtered_(filtered) {}
+  bool Startup() override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      taken_ = false;
+      lastError_.clear();
+    }
+    return Note(inner_.Startup(), "starting the sockets");
+  }
+  std::vector<WakeNetwork> Networks() override { return filtered_ ? only_ : inner_.Networks(); }
+  bool BindLocal(SocketHandle socket, std::uint32_t address) override {
+    return Note(inner_.BindLocal(socket, address), "binding to " + DottedHost(address));
+  }
   SocketHandle OpenDatagram() override {
     const SocketHandle socket = inner_.OpenDatagram();
-    Check(socket != kNoSocket, "opening a UDP socket");
+    Note(socket != kNoSocket, "opening a UDP socket");
     return socket;
   }
   // A refusal here shows as the send's failure.
   bool AllowBroadcast(SocketHandle socket) override { return inner_.AllowBroadcast(socket); }
   bool SendTo(SocketHandle socket, const std::uint8_t* bytes, std::size_t length, std::uint32_t address,
               std::uint16_t port) override {
-    const bool sent = Check(inner_.SendTo(socket, bytes, length, address, port),
-                            "sending to 255.255.255.255 port " + std::to_string(port));
+    const bool sent = Note(inner_.SendTo(socket, bytes, length, address, port),
+                           "sending to " + DottedHost(address) + " port " + std::to_string(port));
     std::lock_guard<std::mutex> lock(mutex_);
-    if (sent && failure_.empty()) ++sent_;
+    taken_ = taken_ || sent;
     return sent;
   }
   void Close(SocketHandle socket) override { inner_.Close(socket); }
-  void Cleanup() override { inner_.Cleanup(); }
+  void Cleanup() override {
+    inner_.Cleanup();
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!failure_.empty()) return;
+    if (taken_) {
+      ++sent_;
+    } else {
+      failure_ = lastError_.empty() ? "no interface to send by" : lastError_;
+      state_.StopRequested = true;
+    }
+  }
 
-  // Packets sent before the first failure, and that failure ("" when none).
+  // Machines woken before the first that had no packet taken, and why that one had none ("" when
+  // every machine had its packet taken).
   std::size_t Sent() {
     std::lock_guard<std::mutex> lock(mutex_);
     return sent_;
@@ -75,21 +101,35 @@ class RecordingSocket final : public WakeSocket {
   }
 
  private:
-  bool Check(bool worked, const std::string& step) {
+  bool Note(bool worked, const std::string& step) {
     if (worked) return true;
     const int error = errno;
     std::lock_guard<std::mutex> lock(mutex_);
-    if (failure_.empty()) failure_ = step + ": " + std::strerror(error);
-    state_.StopRequested = true;
+    if (lastError_.empty()) lastError_ = step + ": " + std::strerror(error);
     return false;
   }
 
   WakeSocket& inner_;
   RunState& state_;
+  const std::vector<WakeNetwork> only_;
+  const bool filtered_;
   std::mutex mutex_;
   std::size_t sent_ = 0;
-  std::string failure_;
+  bool taken_ = false;
+  std::string lastError_, failure_;
 };
+
+// The networks of the interface named by --interface; exit 2 when it has none.
+std::vector<WakeNetwork> InterfaceNetworks(const std::string& name, CliEnvironment& env) {
+  std::vector<WakeNetwork> networks;
+  for (const AttachedNetwork& network : env.attachedNetworks()) {
+    if (network.interfaceName == name) networks.push_back({network.address, network.prefixLength});
+  }
+  if (networks.empty()) {
+    throw WakeFailure{kExitBadArguments, "'" + name + "' is no interface that is up with an IPv4 address"};
+  }
+  return networks;
+}
 
 // The row of the loaded list a target names: its machine number (found as the table finds it),
 // else its IP address (the same address in any form the address parser takes).
@@ -159,14 +199,17 @@ int RunWakeCommand(const WakeArguments& arguments, CliEnvironment& env) {
       s.table.SetSelected(row, true);
     }
     s.window.SetText(UiText::Threads, arguments.pause);
-    RecordingSocket socket(env.wakeSocket, s.state);
+    RecordingSocket socket(env.wakeSocket, s.state,
+                           arguments.interface ? InterfaceNetworks(*arguments.interface, env)
+                                               : std::vector<WakeNetwork>{},
+                           arguments.interface.has_value());
     CommandContext commands{s.run, s.dialogs, s.files, socket, s.shell};
     OnListMenu(commands, kMenuWakeItem);
     if (s.threads.Refused() > 0)
       throw WakeFailure{kExitFailed, "no thread could be started for the wake run"};
     bool interrupted = false;
     const std::string summary =
-        Cp936ToUtf8(s.WaitForEnd(texts::kRunWake, env.interrupted, nullptr, interrupted));
+        Cp936ToUtf8(s.WaitForEnd(texts::kRunWake, env, nullptr, interrupted));
     if (!socket.Failure().empty()) {
       throw WakeFailure{kExitFailed, "no magic packet for " + targets[socket.Sent()].shown + ": " +
                                          socket.Failure() + " (" + std::to_string(socket.Sent()) + " of " +

@@ -13,6 +13,9 @@ inline constexpr char kKernelEngineHint[] =
     "没有发送原始ARP请求的权限，改用内核ARP引擎扫描。\n"
     "若要使用原始ARP引擎，请授予ARP辅助程序权限：\n\n"
     "sudo setcap cap_net_raw+ep ";
+// A scan's summary when not every worker could be started: "[只探测了 12/254 个地址：无法再启动线程]".
+inline constexpr char kPartialScanBefore[] = "  [只探测了 ";
+inline constexpr char kPartialScanAfter[] = " 个地址：无法再启动线程]";
 // No engine could be opened: nothing can be scanned, the lists still work.
 inline constexpr char kNoEngine[] = "无法打开ARP引擎，不能扫描：\n";
 inline constexpr char kListsStillWork[] = "\n\n列表的载入、保存、删除和唤醒仍可使用。";

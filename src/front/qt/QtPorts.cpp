@@ -87,6 +87,10 @@ void QtWindowPort::SetTitleNote(const std::string& utf8) {
   Show(UiText::MainCaption);
 }
 
+void QtWindowPort::SetCaptionNote(std::function<std::string(const std::string&)> note) {
+  captionNote_ = std::move(note);
+}
+
 void QtWindowPort::Show(UiText control) {
   if (window_ == nullptr) return;
   std::string text;
@@ -100,6 +104,7 @@ void QtWindowPort::Show(UiText control) {
   const QString shown = Shown(text);
   switch (control) {
     case UiText::MainCaption:
+      if (captionNote_) note += captionNote_(text);
       window_->setWindowTitle(shown + QString::fromStdString(note));
       break;
     case UiText::StartIp:

@@ -36,6 +36,9 @@ class QtWindowPort final : public WindowPort {
   void CatchUp();
   // Shown after the status line in the title bar (UTF-8), e.g. which ARP engine scans.
   void SetTitleNote(const std::string& utf8);
+  // Asked for more of the title bar (UTF-8) whenever the status line is shown, with that line;
+  // any thread may be the caller's.
+  void SetCaptionNote(std::function<std::string(const std::string& caption)> note);
 
  private:
   static constexpr std::size_t kControls = 6;
@@ -48,6 +51,7 @@ class QtWindowPort final : public WindowPort {
   std::array<std::string, kControls> texts_;
   std::array<bool, kControls> pending_{};
   std::string titleNote_;
+  std::function<std::string(const std::string&)> captionNote_;  // set before the window shows
 };
 
 // Message boxes owned by the main window.

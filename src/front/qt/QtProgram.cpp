@@ -1,6 +1,7 @@
 #include "front/qt/QtProgram.h"
 
 #include <QMessageBox>
+#include <cstdio>
 #include <cstdlib>
 
 #include "front/qt/LinuxTexts.h"
@@ -54,6 +55,7 @@ QtProgram::QtProgram(WindowSeams seams)
   window_->ShowColumn(kVendorColumn, seams_.profile.GetString(kColumnsSection, kVendorColumnKey, "0") == "1");
   window_->ShowColumn(kHostNameColumn,
                       seams_.profile.GetString(kColumnsSection, kHostNameColumnKey, "0") == "1");
+  port_.SetCaptionNote([this](const std::string& caption) { return CaptionNote(caption); });
   port_.Attach(window_.get());
   window_->CenterOnScreen();
 
@@ -83,13 +85,41 @@ void QtProgram::Close() {
 
 void QtProgram::OnStartStop() {
   // A click that starts a scan needs an engine first; one that stops a run does not.
-  if (StartStopClickStarts(commands_) && !OpenEngine()) return;
+  const bool starts = StartStopClickStarts(commands_);
+  if (starts && !OpenEngine()) return;
+  if (starts) {
+    std::lock_guard<std::mutex> lock(notesMutex_);
+    scanNotes_.clear();
+  }
   OnStartStopClick(commands_);
+}
+
+std::string QtProgram::CaptionNote(const std::string& caption) {
+  if (caption.rfind(std::string(texts::kRunScan) + texts::kSummaryElapsed, 0) != 0) return std::string();
+  std::string note;
+  {
+    std::lock_guard<std::mutex> lock(notesMutex_);
+    for (const std::string& line : scanNotes_) note += "  [" + line + "]";
+  }
+  const std::uint32_t unprobed = state.UnprobedAddresses;
+  const std::uint32_t count = state.IpCount;
+  if (unprobed != 0 && unprobed <= count) {
+    note += linuxtexts::kPartialScanBefore + std::to_string(count - unprobed) + "/" + std::to_string(count) +
+            linuxtexts::kPartialScanAfter;
+  }
+  return note;
 }
 
 bool QtProgram::OpenEngine() {
   if (probe_.Open()) return true;
-  OpenedArpEngine opened = seams_.openEngine();
+  ArpEngineOptions options;
+  // Said on standard error, and in the title with the scan's summary.
+  options.report = [this](const std::string& line) {
+    std::fprintf(stderr, "quarvo: %s\n", line.c_str());
+    std::lock_guard<std::mutex> lock(notesMutex_);
+    scanNotes_.push_back(line);
+  };
+  OpenedArpEngine opened = seams_.openEngine(options);
   if (!opened.probe) {
     dialogs_.ShowError(
         Utf8ToCp936(std::string(linuxtexts::kNoEngine) + opened.error + linuxtexts::kListsStillWork));

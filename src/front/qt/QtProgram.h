@@ -4,6 +4,9 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
 #include <optional>
 
 #include "app/Commands.h"
@@ -27,7 +30,7 @@ struct WindowSeams {
   FileStore& files;
   ProfileStore& profile;
   WakeSocket& wakeSocket;
-  std::function<OpenedArpEngine()> openEngine;
+  std::function<OpenedArpEngine(const ArpEngineOptions&)> openEngine;
   std::function<std::optional<AddressRange>()> ownRange;
   Dialogs* dialogs = nullptr;  // null: message boxes
   std::string helperPath;      // the ARP helper, named in the hint about the raw engine's privilege
@@ -50,6 +53,12 @@ class EngineProbe final : public ArpProbe {
   void Request(std::uint32_t networkOrderAddress, MacBytes& mac) override {
     if (engine_) engine_->Request(networkOrderAddress, mac);
     if (names_ != nullptr && mac != MacBytes{}) names_->Submit(networkOrderAddress);
+  }
+  void BeginScan(std::uint32_t firstNetworkOrder, std::uint32_t count) override {
+    if (engine_) engine_->BeginScan(firstNetworkOrder, count);
+  }
+  void Cancel() override {
+    if (engine_) engine_->Cancel();
   }
   bool Open() const { return engine_ != nullptr; }
   void Set(std::unique_ptr<ArpProbe> engine) { engine_ = std::move(engine); }
@@ -85,10 +94,16 @@ class QtProgram {
   template <class F>
   void Guarded(F&& handler);
 
+  // The title's note after a scan's status line: what the engine said as the scan began, and
+  // how much of the range was left unprobed.
+  std::string CaptionNote(const std::string& caption);
+
   WindowSeams seams_;
   VendorNames vendors_;
   std::unique_ptr<HostNames> hostNames_;  // kept to the process's end: lookups may still finish
   EngineProbe probe_;
+  std::mutex notesMutex_;
+  std::vector<std::string> scanNotes_;  // the engine's lines of the current scan
   UiBatcher batcher_;
   QtWindowPort port_{batcher_};
   ResultsModel model_{table, batcher_};

@@ -17,9 +17,9 @@ std::string HelperPath() {
 #endif
 }
 
-OpenedArpEngine OpenEngine() {
+OpenedArpEngine OpenEngine([[maybe_unused]] const ArpEngineOptions& options) {
 #ifdef QUARVO_WITH_ARP_ENGINE
-  return OpenArpEngine(ArpEngineOptions());
+  return OpenArpEngine(options);
 #else
   OpenedArpEngine none;
   none.error = "this build has no ARP engine";

@@ -1,5 +1,6 @@
 #include "platform/linux/ArpEngine.h"
 
+#include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <linux/if_packet.h>
 #include <net/if.h>
@@ -13,7 +14,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <map>
+#include <sstream>
 
 #include "platform/linux/ArpEngineParts.h"
 
@@ -24,6 +27,31 @@ int PrefixLength(std::uint32_t mask) {
   int length = 0;
   while (length < 32 && (mask & (0x80000000u >> length)) != 0) ++length;
   return length;
+}
+
+// The metrics of the kernel's routes to directly attached networks (no gateway), by interface and
+// network, from /proc/net/route; its addresses are network-order values printed as numbers.
+std::map<std::pair<std::string, std::uint32_t>, std::uint32_t> AttachedRouteMetrics() {
+  std::map<std::pair<std::string, std::uint32_t>, std::uint32_t> metrics;
+  std::ifstream file("/proc/net/route");
+  std::string line;
+  std::getline(file, line);  // the header
+  while (std::getline(file, line)) {
+    std::istringstream fields(line);
+    std::string name;
+    unsigned long destination = 0, gateway = 0, flags = 0, mask = 0;
+    long refCount = 0, use = 0, metric = 0;
+    if (!(fields >> name >> std::hex >> destination >> gateway >> flags >> std::dec >> refCount >> use >>
+          metric >> std::hex >> mask)) {
+      continue;
+    }
+    if (gateway != 0 || metric < 0) continue;
+    const auto key = std::make_pair(name, ntohl(static_cast<std::uint32_t>(destination)));
+    const auto value = static_cast<std::uint32_t>(metric);
+    const auto found = metrics.find(key);
+    if (found == metrics.end() || value < found->second) metrics[key] = value;
+  }
+  return metrics;
 }
 
 bool SystemListLinks(std::vector<LinkAddress>& links) {
@@ -49,6 +77,7 @@ bool SystemListLinks(std::vector<LinkAddress>& links) {
     if ((entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0) continue;
     LinkAddress link;
     link.name = entry->ifa_name;
+    link.running = (entry->ifa_flags & IFF_RUNNING) != 0;
     const std::string base = link.name.substr(0, link.name.find(':'));  // an address label "eth0:1"
     sockaddr_in address, mask{};
     std::memcpy(&address, entry->ifa_addr, sizeof address);
@@ -66,13 +95,38 @@ bool SystemListLinks(std::vector<LinkAddress>& links) {
     links.push_back(link);
   }
   freeifaddrs(list);
+  const auto metrics = AttachedRouteMetrics();
+  for (LinkAddress& link : links) {
+    const std::uint32_t mask = link.prefixLength <= 0 ? 0 : ~0u << (32 - std::min(link.prefixLength, 32));
+    const auto found = metrics.find({link.name.substr(0, link.name.find(':')), link.address & mask});
+    if (found != metrics.end()) link.metric = found->second;
+  }
   return true;
+}
+
+std::uint32_t ReadSetting(const std::string& interfaceName, const char* setting, std::uint32_t fallback) {
+  std::ifstream file("/proc/sys/net/ipv4/neigh/" + interfaceName + "/" + setting);
+  std::uint32_t value = 0;
+  return file >> value ? value : fallback;
+}
+
+NeighbourTimes SystemNeighbourTimes(const std::string& interfaceName) {
+  NeighbourTimes times;
+  const std::string name = interfaceName.substr(0, interfaceName.find(':'));
+  if (name.empty() || name.find('/') != std::string::npos || name[0] == '.') return times;
+  times.delayMs = ReadSetting(name, "delay_first_probe_time", times.delayMs / 1000) * 1000;
+  times.retransMs = ReadSetting(name, "retrans_time_ms", times.retransMs);
+  // In its probe state the kernel asks by unicast, by its helper, and then again by broadcast.
+  times.probes = ReadSetting(name, "ucast_solicit", times.probes) + ReadSetting(name, "app_solicit", 0) +
+                 ReadSetting(name, "mcast_resolicit", 0);
+  return times;
 }
 
 }  // namespace
 
 NetCalls& LinuxNetCalls() {
-  static NetCalls calls{::socket, ::bind, ::setsockopt, ::sendto, ::recvfrom, ::close, SystemListLinks};
+  static NetCalls calls{::socket,   ::bind,  ::setsockopt,   ::sendto,
+                        ::recvfrom, ::close, SystemListLinks, SystemNeighbourTimes};
   return calls;
 }
 
@@ -88,8 +142,12 @@ Route RouteFor(const std::vector<LinkAddress>& links, std::uint32_t address) {
     const std::uint32_t mask = link.prefixLength >= 32 ? ~0u : ~(~0u >> link.prefixLength);
     if ((address & mask) != (link.address & mask)) continue;
     if (link.prefixLength <= 30 && ((address & ~mask) == 0 || (address & ~mask) == ~mask)) continue;
-    if (route.link == nullptr || link.prefixLength > route.link->prefixLength)
+    // The kernel's choice: the longest prefix, then the lowest metric (a laptop on wired and
+    // wireless at once, a dock beside the built-in port).
+    if (route.link == nullptr || link.prefixLength > route.link->prefixLength ||
+        (link.prefixLength == route.link->prefixLength && link.metric < route.link->metric)) {
       route = Route{Route::OnLink, &link};
+    }
   }
   return route;
 }
@@ -103,6 +161,40 @@ std::string ReadLinks(std::vector<LinkAddress>& links) {
     return "no Ethernet interface that is up has an IPv4 address: there is no network to scan";
   }
   return std::string();
+}
+
+std::string LinkSet::Read() {
+  auto links = std::make_shared<std::vector<LinkAddress>>();
+  std::string error = ReadLinks(*links);
+  std::lock_guard<std::mutex> lock(mutex_);
+  links_ = std::move(links);
+  return error;
+}
+
+std::shared_ptr<const std::vector<LinkAddress>> LinkSet::Get() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return links_;
+}
+
+std::string OffNetworkNote(const std::vector<LinkAddress>& links, std::uint32_t firstNetworkOrder,
+                           std::uint32_t count) {
+  if (count == 0) return std::string();
+  const std::uint64_t first = ntohl(firstNetworkOrder);
+  const std::uint64_t last = first + count - 1;
+  for (const LinkAddress& link : links) {
+    if (!link.ethernet) continue;
+    const std::uint32_t mask = link.prefixLength <= 0 ? 0 : ~0u << (32 - std::min(link.prefixLength, 32));
+    const std::uint64_t low = link.address & mask, high = low | (~mask & 0xFFFFFFFFu);
+    if (low <= last && first <= high) return std::string();
+  }
+  const auto dotted = [](std::uint64_t host) {
+    in_addr address{htonl(static_cast<std::uint32_t>(host))};
+    char text[INET_ADDRSTRLEN] = "";
+    inet_ntop(AF_INET, &address, text, sizeof text);
+    return std::string(text);
+  };
+  return dotted(first) + (count > 1 ? " - " + dotted(last) : std::string()) +
+         ": no Ethernet interface that is up is on this network (any more); its addresses count as silent";
 }
 
 void Waiters::Remove(std::uint64_t key, Waiter& waiter) {
@@ -125,6 +217,16 @@ void Waiters::Settle(std::uint64_t key, const MacBytes* mac) {
       waiter.answered = true;
       waiter.mac = *mac;
     }
+    waiter.wake.notify_one();
+  }
+}
+
+void Waiters::Cancel() {
+  cancelled = true;
+  for (auto& entry : waiting_) {
+    Waiter& waiter = *entry.second;
+    if (waiter.done) continue;
+    waiter.done = true;
     waiter.wake.notify_one();
   }
 }
@@ -240,7 +342,7 @@ std::vector<AttachedNetwork> AttachedNetworks() {
   std::vector<AttachedNetwork> networks;
   if (!LinuxNetCalls().listLinks(links)) return networks;
   for (const LinkAddress& link : links) {
-    networks.push_back(AttachedNetwork{link.name, link.index, link.address, link.prefixLength});
+    networks.push_back(AttachedNetwork{link.name, link.index, link.address, link.prefixLength, link.running});
   }
   return networks;
 }

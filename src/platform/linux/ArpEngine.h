@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +26,10 @@ struct ArpEngineOptions {
   bool allowKernel = true;
   // Where the ARP helper is; empty: ArpHelperPath().
   std::string helperPath;
+  // Lines for the user (UTF-8, without "quarvo: " and newline) about addresses that a scan cannot
+  // ask as it asks the others: an address with a permanent neighbour entry, a range on no
+  // interface's network. Called from BeginScan, on the thread that starts the scan; null: kept quiet.
+  std::function<void(const std::string&)> report;
 };
 
 // One IPv4 network attached to an interface that is up (loopback excluded).
@@ -33,6 +38,7 @@ struct AttachedNetwork {
   int interfaceIndex = 0;
   std::uint32_t address = 0;  // this machine's address on it, host order
   int prefixLength = 0;
+  bool running = false;  // the link has carrier
 };
 
 struct OpenedArpEngine {

@@ -45,6 +45,25 @@ inline const LinkAddress* LinkToAsk(const std::vector<LinkAddress>& links, std::
 // Reads the interfaces; an empty text, or why they cannot be used.
 std::string ReadLinks(std::vector<LinkAddress>& links);
 
+// The interfaces as an engine last read them. A scan reads them afresh as it begins; requests
+// in flight keep the snapshot they started with.
+class LinkSet {
+ public:
+  explicit LinkSet(std::vector<LinkAddress> links)
+      : links_(std::make_shared<const std::vector<LinkAddress>>(std::move(links))) {}
+  // Reads them again; an empty text, or why they cannot be used (the set is then what was read).
+  std::string Read();
+  std::shared_ptr<const std::vector<LinkAddress>> Get() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::shared_ptr<const std::vector<LinkAddress>> links_;
+};
+
+// A line for the user when no Ethernet network of `links` holds any address of the range; else "".
+std::string OffNetworkNote(const std::vector<LinkAddress>& links, std::uint32_t firstNetworkOrder,
+                           std::uint32_t count);
+
 inline std::uint64_t WaitKey(int interfaceIndex, std::uint32_t address) {
   return std::uint64_t{static_cast<std::uint32_t>(interfaceIndex)} << 32 | address;
 }
@@ -60,6 +79,8 @@ class Waiters {
   };
 
   std::mutex mutex;
+  // Set by Cancel, cleared as a scan begins: requests return silent at once. Under `mutex`.
+  bool cancelled = false;
 
   // With `mutex` held.
   void Add(std::uint64_t key, Waiter& waiter) { waiting_.emplace(key, &waiter); }
@@ -67,6 +88,8 @@ class Waiters {
   // The first answer for a waiter wins; a null mac settles it as silent. With `mutex` held.
   void Settle(std::uint64_t key, const MacBytes* mac);
   std::vector<std::uint64_t> Keys() const;
+  // Settles every waiter as silent and sets `cancelled`. With `mutex` held.
+  void Cancel();
 
  private:
   std::unordered_multimap<std::uint64_t, Waiter*> waiting_;

@@ -1,15 +1,22 @@
 // The kernel resolves the address: a UDP datagram to its discard port makes the kernel send the ARP
 // request, and the neighbour table's netlink notifications say how it ended. One receive thread
-// reads them all. Entries the kernel already holds with a hardware address count at once.
+// reads them all. Only a fresh answer counts: an entry the kernel confirmed lately (REACHABLE), or
+// one that it confirms after the trigger. A STALE, DELAY or PROBE entry says nothing about now (the
+// machine may have left long ago): it is triggered and counts once the kernel confirms it, which
+// takes the kernel's own resolution time. A PERMANENT entry is never asked by the kernel.
 #include <arpa/inet.h>
 #include <linux/neighbour.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <poll.h>
 
+#include <net/if.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 #include "platform/linux/ArpEngineParts.h"
@@ -21,7 +28,13 @@ constexpr std::uint16_t kDiscardPort = 9;
 constexpr int kDumpWaitMs = 3000;
 // How often an address is asked while the neighbour table keeps filling up.
 constexpr int kFullTableRounds = 4;
-constexpr std::uint16_t kKnownStates = NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE | NUD_PERMANENT;
+// Entries that hold a hardware address; of these only REACHABLE is an answer about now.
+constexpr std::uint16_t kHeldStates = NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE | NUD_PERMANENT | NUD_NOARP;
+constexpr std::uint16_t kNeverAsked = NUD_PERMANENT | NUD_NOARP;
+// Time left for the kernel's last answer and its notification after its last probe.
+constexpr std::chrono::milliseconds kResolutionMargin{1000};
+// How many permanent entries a scan names one by one.
+constexpr int kNamedPermanentEntries = 8;
 
 // Netlink messages and their attributes start on 4-byte boundaries.
 constexpr std::size_t Aligned(std::size_t size) {
@@ -32,10 +45,21 @@ bool LacksRoom(int error) {
   return error == ENOBUFS || error == EAGAIN || error == EINTR || error == EMFILE || error == ENFILE;
 }
 
+std::string Dotted(std::uint32_t host) {
+  in_addr address{htonl(host)};
+  char text[INET_ADDRSTRLEN] = "";
+  inet_ntop(AF_INET, &address, text, sizeof text);
+  return text;
+}
+
+std::string BaseName(const std::string& name) {
+  return name.substr(0, name.find(':'));  // an address label "eth0:1"
+}
+
 class KernelArpEngine final : public ArpProbe {
  public:
   KernelArpEngine(const ArpEngineOptions& options, std::vector<LinkAddress> links, int netlink)
-      : timeout_(options.timeoutMs), links_(std::move(links)), netlink_(netlink) {}
+      : timeout_(options.timeoutMs), report_(options.report), links_(std::move(links)), netlink_(netlink) {}
 
   ~KernelArpEngine() override {
     if (receiver_.joinable()) {
@@ -66,30 +90,99 @@ class KernelArpEngine final : public ArpProbe {
     return std::string();
   }
 
+  // Takes the interfaces afresh, names what cannot be asked, and triggers every entry of the range
+  // that the kernel holds without having confirmed it lately, all at once: the kernel holds each
+  // a few seconds before it asks, and those waits run side by side instead of one per worker.
+  void BeginScan(std::uint32_t firstNetworkOrder, std::uint32_t count) override {
+    links_.Read();
+    const auto links = links_.Get();
+    std::vector<std::string> notes;
+    const std::string offNetwork = OffNetworkNote(*links, firstNetworkOrder, count);
+    if (!offNetwork.empty()) notes.push_back(offNetwork);
+    const std::uint64_t first = ntohl(firstNetworkOrder);
+    std::vector<std::pair<const LinkAddress*, std::uint32_t>> stale;
+    int permanent = 0;
+    {
+      std::lock_guard<std::mutex> lock(waiters_.mutex);
+      waiters_.cancelled = false;
+      triggered_.clear();
+      for (const auto& [key, entry] : table_) {
+        const auto address = static_cast<std::uint32_t>(key);
+        if (address < first || address - first >= count) continue;
+        MacBytes own{};
+        const LinkAddress* link = LinkToAsk(*links, address, own);
+        if (link == nullptr || WaitKey(link->index, address) != key) continue;
+        if ((entry.state & kNeverAsked) != 0) {
+          if (++permanent <= kNamedPermanentEntries) {
+            notes.push_back(Dotted(address) + " has a permanent neighbour entry on " + BaseName(link->name) +
+                            ": the kernel never asks for it, so it counts as silent (the raw engine, with "
+                            "CAP_NET_RAW, asks)");
+          }
+        } else if ((entry.state & NUD_REACHABLE) == 0) {
+          stale.emplace_back(link, address);
+          triggered_[key] = Clock::now() + ResolutionTime(*link);
+        }
+      }
+    }
+    if (permanent > kNamedPermanentEntries) {
+      notes.push_back(std::to_string(permanent - kNamedPermanentEntries) +
+                      " more addresses of the range have permanent neighbour entries and count as silent");
+    }
+    if (report_) {
+      for (const std::string& note : notes) report_(note);
+    }
+    for (const auto& [link, address] : stale) {
+      if (Trigger(*link, htonl(address)) == 0) continue;
+      std::lock_guard<std::mutex> lock(waiters_.mutex);  // its worker triggers it again
+      triggered_.erase(WaitKey(link->index, address));
+    }
+  }
+
+  void Cancel() override {
+    std::lock_guard<std::mutex> lock(waiters_.mutex);
+    waiters_.Cancel();
+  }
+
   void Request(std::uint32_t networkOrderAddress, MacBytes& mac) override {
     const std::uint32_t address = ntohl(networkOrderAddress);
-    const LinkAddress* link = LinkToAsk(links_, address, mac);
+    const auto links = links_.Get();
+    const LinkAddress* link = LinkToAsk(*links, address, mac);
     if (link == nullptr) return;
     const std::uint64_t key = WaitKey(link->index, address);
     Waiters::Waiter waiter;
+    std::chrono::milliseconds wait = timeout_;
+    std::optional<Clock::time_point> triggeredUntil;
     {
       std::lock_guard<std::mutex> lock(waiters_.mutex);
-      const auto knownEntry = known_.find(key);
-      if (knownEntry != known_.end()) {
-        mac = knownEntry->second;
-        return;
+      if (waiters_.cancelled) return;
+      const auto entry = table_.find(key);
+      if (entry != table_.end()) {
+        if ((entry->second.state & NUD_REACHABLE) != 0) {
+          mac = entry->second.mac;
+          return;
+        }
+        if ((entry->second.state & kNeverAsked) != 0) return;
+        // Held but not confirmed lately: the kernel first waits, then asks, at its own pace.
+        wait = std::max(wait, ResolutionTime(*link));
       }
+      const auto triggered = triggered_.find(key);
+      if (triggered != triggered_.end()) triggeredUntil = triggered->second;
       waiters_.Add(key, waiter);
     }
-    // The time-out counts from the datagram the kernel took: a full neighbour table is waited out.
-    // While the table is full the kernel also drops unresolved entries to make room, and an answer
-    // that comes for a dropped entry goes unseen: an address still silent after a wait during which
-    // the table was full is asked again.
-    for (int round = 1; TriggerWithRoom(networkOrderAddress, waiter); ++round) {
-      const std::int64_t sent = Clock::now().time_since_epoch().count();
+    if (triggeredUntil) {
       std::unique_lock<std::mutex> lock(waiters_.mutex);
-      if (waiter.wake.wait_for(lock, timeout_, [&] { return waiter.done; })) break;
-      if (round == kFullTableRounds || lastFull_.load() < sent) break;
+      waiter.wake.wait_until(lock, *triggeredUntil, [&] { return waiter.done; });
+    } else {
+      // The time-out counts from the datagram the kernel took: a full neighbour table is waited
+      // out. While the table is full the kernel also drops unresolved entries to make room, and an
+      // answer that comes for a dropped entry goes unseen: an address still silent after a wait
+      // during which the table was full is asked again.
+      for (int round = 1; TriggerWithRoom(*link, networkOrderAddress, waiter); ++round) {
+        const std::int64_t sent = Clock::now().time_since_epoch().count();
+        std::unique_lock<std::mutex> lock(waiters_.mutex);
+        if (waiter.wake.wait_for(lock, wait, [&] { return waiter.done; })) break;
+        if (round == kFullTableRounds || lastFull_.load() < sent) break;
+      }
     }
     std::lock_guard<std::mutex> lock(waiters_.mutex);
     waiters_.Remove(key, waiter);
@@ -97,14 +190,34 @@ class KernelArpEngine final : public ArpProbe {
   }
 
  private:
-  // One datagram on a socket of its own: with IP_RECVERR the kernel reports a full neighbour table
-  // (ENOBUFS, which UDP otherwise swallows), and no earlier datagram's ICMP error can fail this send.
-  static int Trigger(std::uint32_t networkOrderAddress) {
+  struct Entry {
+    std::uint16_t state = 0;
+    MacBytes mac{};
+  };
+
+  // How long the kernel may take to settle an entry it holds but has not confirmed lately: its
+  // wait before the first probe and its probes, as set for the interface.
+  static std::chrono::milliseconds ResolutionTime(const LinkAddress& link) {
+    const NeighbourTimes times = LinuxNetCalls().neighbourTimes(BaseName(link.name));
+    return std::chrono::milliseconds(std::uint64_t{times.delayMs} + std::uint64_t{times.retransMs} * times.probes) +
+           kResolutionMargin;
+  }
+
+  // The one datagram that makes the kernel resolve an address, on a socket of its own: bound to
+  // the interface the engine chose, so that the kernel asks there and files its entry under it
+  // (where the wait is keyed); with IP_RECVERR the kernel reports a full neighbour table (ENOBUFS,
+  // which UDP otherwise swallows), and no earlier datagram's ICMP error can fail this send.
+  // 0, or the errno of a datagram the kernel did not take.
+  static int Trigger(const LinkAddress& link, std::uint32_t networkOrderAddress) {
     const NetCalls& calls = LinuxNetCalls();
     const int fd = calls.socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return errno;
     const int on = 1;
     calls.setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+    // Unprivileged since Linux 5.7; where it is refused the kernel's own route is taken, which the
+    // engine's choice (longest prefix, then lowest metric) follows.
+    const std::string device = BaseName(link.name);
+    calls.setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, device.c_str(), static_cast<socklen_t>(device.size()));
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(kDiscardPort);
@@ -116,11 +229,11 @@ class KernelArpEngine final : public ArpProbe {
     return error;
   }
 
-  bool TriggerWithRoom(std::uint32_t networkOrderAddress, Waiters::Waiter& waiter) {
+  bool TriggerWithRoom(const LinkAddress& link, std::uint32_t networkOrderAddress, Waiters::Waiter& waiter) {
     const Clock::time_point giveUp = Clock::now() + kRoomWait;
     auto pause = std::chrono::milliseconds(5);
     for (;;) {
-      const int error = Trigger(networkOrderAddress);
+      const int error = Trigger(link, networkOrderAddress);
       if (error == 0) return true;
       if (!LacksRoom(error) || Clock::now() >= giveUp) return false;
       lastFull_ = Clock::now().time_since_epoch().count();
@@ -214,27 +327,34 @@ class KernelArpEngine final : public ArpProbe {
     const std::uint64_t key = WaitKey(entry->ndm_ifindex, ntohl(networkOrder));
     MacBytes mac{};
     if (hardware != nullptr) std::memcpy(mac.data(), hardware, mac.size());
-    const bool known =
-        header.nlmsg_type == RTM_NEWNEIGH && (entry->ndm_state & kKnownStates) != 0 && mac != MacBytes{};
+    const bool held =
+        header.nlmsg_type == RTM_NEWNEIGH && (entry->ndm_state & kHeldStates) != 0 && mac != MacBytes{};
     std::lock_guard<std::mutex> lock(waiters_.mutex);
-    if (known) {
-      known_[key] = mac;
-      waiters_.Settle(key, &mac);
+    if (held) {
+      table_[key] = Entry{entry->ndm_state, mac};
+      if ((entry->ndm_state & NUD_REACHABLE) != 0) waiters_.Settle(key, &mac);
       return;
     }
-    known_.erase(key);
-    if (header.nlmsg_type == RTM_NEWNEIGH && (entry->ndm_state & NUD_FAILED) != 0)
+    table_.erase(key);
+    if (header.nlmsg_type == RTM_NEWNEIGH && (entry->ndm_state & NUD_FAILED) != 0) {
       waiters_.Settle(key, nullptr);
+      // An entry this scan triggered has had its answer, before its worker came to wait for it.
+      const auto triggered = triggered_.find(key);
+      if (triggered != triggered_.end()) triggered->second = Clock::time_point::min();
+    }
   }
 
   const std::chrono::milliseconds timeout_;
+  const std::function<void(const std::string&)> report_;
   // When a trigger last found no room in the neighbour table (the clock's count, 0 for never).
   std::atomic<std::int64_t> lastFull_{0};
-  const std::vector<LinkAddress> links_;
+  LinkSet links_;
   const int netlink_;
   Waiters waiters_;
-  std::unordered_map<std::uint64_t, MacBytes>
-      known_;  // the table's entries with an address; under waiters_.mutex
+  // Under waiters_.mutex: the table's entries that hold a hardware address, and the entries this
+  // scan triggered as it began, with the end of the kernel's resolution time for each.
+  std::unordered_map<std::uint64_t, Entry> table_;
+  std::unordered_map<std::uint64_t, Clock::time_point> triggered_;
   // The receive side's own state (Start, then the receive thread).
   std::uint32_t dumpSequence_ = 0;
   bool dumping_ = false;

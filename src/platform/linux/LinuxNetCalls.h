@@ -21,7 +21,19 @@ struct LinkAddress {
   std::uint32_t address = 0;  // host order
   int prefixLength = 0;
   bool ethernet = false;  // six-byte hardware address: ARP works on it
+  bool running = false;   // the link has carrier (IFF_RUNNING)
+  // The metric of the kernel's route to this address's network on this interface; of two
+  // interfaces on one network the kernel uses the lower. None: the largest value.
+  std::uint32_t metric = ~std::uint32_t{0};
   MacBytes mac{};
+};
+
+// How the kernel resolves a neighbour entry on one interface: a stale entry is held this long
+// before the kernel asks (delay_first_probe_time), then asked `probes` times `retransMs` apart.
+struct NeighbourTimes {
+  std::uint32_t delayMs = 5000;
+  std::uint32_t retransMs = 1000;
+  std::uint32_t probes = 3;
 };
 
 struct NetCalls {
@@ -33,6 +45,8 @@ struct NetCalls {
   int (*close)(int fd);
   // The interfaces' IPv4 addresses; false with errno set when they cannot be read.
   bool (*listLinks)(std::vector<LinkAddress>& links);
+  // The kernel's neighbour settings for the interface; the defaults where they cannot be read.
+  NeighbourTimes (*neighbourTimes)(const std::string& interfaceName);
 };
 
 // The calls the engines and AttachedNetworks make.

@@ -1,9 +1,13 @@
 // The magic packet's socket calls through BSD sockets, for builds without Windows Sockets. There is
 // no socket library to start or shut down.
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include "net/WakeSocket.h"
 #include "platform/System.h"
@@ -16,9 +20,42 @@ int Descriptor(SocketHandle s) {
   return static_cast<int>(s);
 }
 
+int PrefixLength(std::uint32_t mask) {
+  int length = 0;
+  while (length < 32 && (mask & (0x80000000u >> length)) != 0) ++length;
+  return length;
+}
+
 class PosixWakeSocket final : public WakeSocket {
  public:
   bool Startup() override { return true; }
+
+  // The IPv4 networks of the interfaces that are up and broadcast (Ethernet, Wi-Fi), loopback and
+  // point-to-point links (VPN tunnels) excluded.
+  std::vector<WakeNetwork> Networks() override {
+    std::vector<WakeNetwork> networks;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return networks;
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+      if (entry->ifa_addr == nullptr || entry->ifa_netmask == nullptr || entry->ifa_addr->sa_family != AF_INET)
+        continue;
+      const unsigned flags = entry->ifa_flags;
+      if ((flags & IFF_UP) == 0 || (flags & IFF_BROADCAST) == 0 || (flags & IFF_LOOPBACK) != 0) continue;
+      sockaddr_in address, mask;
+      std::memcpy(&address, entry->ifa_addr, sizeof address);
+      std::memcpy(&mask, entry->ifa_netmask, sizeof mask);
+      networks.push_back({ntohl(address.sin_addr.s_addr), PrefixLength(ntohl(mask.sin_addr.s_addr))});
+    }
+    freeifaddrs(list);
+    return networks;
+  }
+
+  bool BindLocal(SocketHandle s, std::uint32_t hostOrderAddress) override {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(hostOrderAddress);
+    return bind(Descriptor(s), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+  }
 
   SocketHandle OpenDatagram() override {
     const int s = socket(AF_INET, SOCK_DGRAM, 0);
