@@ -3,8 +3,11 @@
 # The built program on the virtual LAN of tests/linux/netns-lan.sh (a scanner namespace and a hosts
 # namespace that the fixture creates and removes; nothing leaves them): a scan finds the LAN's hosts
 # with their MACs, in TSV; rows are marked against a saved list; --save writes the list's bytes
-# (code page 936, CR LF) and nothing else touches it; wake sends magic packets that the hosts' side
-# receives; the kernel engine serves a user without privileges; bad arguments exit 2.
+# (code page 936, CR LF) and nothing else touches it; the kernel engine serves a user without
+# privileges; bad arguments exit 2; --localnet scans a network once and skips an idle bridge;
+# Ctrl-C ends a scan with a 60 s time-out and a wake run in a 15 s pause within a second; wake
+# sends magic packets that reach the machines' LAN with no default route and with the default
+# route on another interface.
 # Exits 77 without root rights or without the fixture.
 set -u
 quarvo=$(readlink -f "$1")
@@ -89,31 +92,96 @@ status=$?
 [ "$status" -eq 2 ] && [ -z "$out" ] && grep -q "'1x' is not a valid integer value" "$work/err" ||
   fail "bad threads: exit $status, $out $(cat "$work/err")"
 
-# Wake: with no route for the broadcast the command says so and exits 1.
-gateway=$(lan_exec_scanner ip -4 route show default | awk '{ print $3 }')
-lan_exec_scanner ip route del default
-out=$(cd "$work" && lan_exec_scanner "$quarvo" wake 02:00:00:00:00:11 2>"$work/err")
+# --localnet: a second address of the LAN's interface in its network and an idle container bridge
+# (its one port's far end gone: no carrier) beside it. The LAN is scanned once and the bridge's /16
+# not at all, which is said.
+lan_exec_scanner ip addr add "$net.5/24" dev "$LAN_IF" || fail "second address"
+lan_exec_scanner ip link add br-idle type bridge && lan_exec_scanner ip addr add 172.30.0.1/16 dev br-idle &&
+  lan_exec_scanner ip link add vb0 type veth peer name vb1 && lan_exec_scanner ip link set vb0 master br-idle &&
+  lan_exec_scanner ip link set vb0 up && lan_exec_scanner ip link set br-idle up || fail "idle bridge"
+own_mac=$(lan_exec_scanner cat /sys/class/net/$LAN_IF/address | tr a-f: A-F-)
+started=$(date +%s)
+out=$(cd "$work" && lan_exec_scanner "$quarvo" scan --localnet --tsv --timeout 300 2>"$work/err")
 status=$?
-[ "$status" -eq 1 ] && [ -z "$out" ] && grep -q 'Network is unreachable' "$work/err" ||
-  fail "wake with no route: exit $status, $out $(cat "$work/err")"
-lan_exec_scanner ip route add default via "$gateway" dev "$LAN_IF" onlink || fail "default route back"
-lan_exec_hosts python3 "$here/../wake/wake_capture.py" 2 30 >"$work/capture" 2>&1 </dev/null &
-capture=$!
-for _ in $(seq 100); do
-  grep -q ready "$work/capture" && break
-  sleep 0.1
+took=$(($(date +%s) - started))
+expect "--localnet (exit $status, $took s, $(cat "$work/err"))" "$(printf '%s\t%s\t%s\t%s\tNew\t√\n' \
+  001 "$net.1" "$own_mac" 1 005 "$net.5" "$own_mac" 5 011 "$net.11" 02-00-00-00-00-11 11 \
+  012 "$net.12" 02-00-00-00-00-12 12 013 "$net.13" 02-00-00-00-00-13 13)" "$out"
+[ "$(grep -c '^quarvo: scanning ' "$work/err")" = 1 ] || fail "--localnet scanned: $(grep scanning "$work/err")"
+grep -qx 'quarvo: skipping br-idle 172.30.0.0/16: it has no link (no carrier)' "$work/err" ||
+  fail "the idle bridge is not said: $(cat "$work/err")"
+[ "$took" -lt 30 ] || fail "--localnet took $took s"
+lan_exec_scanner ip link del br-idle
+lan_exec_scanner ip link del vb0
+lan_exec_scanner ip addr del "$net.5/24" dev "$LAN_IF"
+
+# Stop means now: Ctrl-C stops a scan whose silent addresses would each wait 60 s, with the raw
+# engine (root) and the kernel engine (no privilege), and a wake run in its 15 s pause; each ends
+# within a second and prints what it found or sent.
+interrupt() {  # interrupt NAME AFTER-SECONDS ARGS...: exit status and milliseconds from Ctrl-C to exit
+  local name=$1 after=$2
+  shift 2
+  (cd "$work" && exec ip netns exec "$LAN_SCANNER" "$@" >"$work/$name.out" 2>"$work/$name.err") &
+  local pid=$!
+  sleep "$after"
+  local sent=$(date +%s%N)
+  kill -INT "$pid"
+  wait "$pid"
+  echo "$? $((($(date +%s%N) - sent) / 1000000))"
+}
+found="$(printf '%s\t%s\t%s\t%s\tNew\t√\n' 11 "$net.11" 02-00-00-00-00-11 2 12 "$net.12" 02-00-00-00-00-12 3 \
+  13 "$net.13" 02-00-00-00-00-13 4)"
+for who in root nobody; do
+  as=()
+  [ "$who" = nobody ] && as=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+  lan_exec_scanner ip neigh flush dev "$LAN_IF"  # no held entries: those take the kernel seconds
+  read -r status ms < <(interrupt "stop-$who" 1.5 "${as[@]}" "$quarvo" scan "$net.10" "$net.20" --timeout 60000 --tsv)
+  [ "$status" = 130 ] && [ "$ms" -lt 1000 ] ||
+    fail "Ctrl-C of a scan as $who: exit $status after $ms ms: $(cat "$work/stop-$who.err")"
+  expect "rows found before Ctrl-C as $who ($(cat "$work/stop-$who.err"))" "$found" "$(cat "$work/stop-$who.out")"
 done
+read -r status ms < <(interrupt wake-stop 1 "$quarvo" wake --pause 15000 02:00:00:00:00:11 02:00:00:00:00:12)
+[ "$status" = 130 ] && [ "$ms" -lt 1000 ] && grep -qx '02:00:00:00:00:11' "$work/wake-stop.out" ||
+  fail "Ctrl-C in a wake pause: exit $status after $ms ms: $(cat "$work/wake-stop.out" "$work/wake-stop.err")"
+
+# Wake: each packet leaves by the LAN that holds the machine, to its broadcast address and to the
+# limited one; also with no default route at all (an isolated lab LAN), and with the default route
+# on another interface (the uplink of a laptop). Captured on the wire of the hosts' side.
+payload() { printf ffffffffffff; for _ in $(seq 16); do printf '%s' "$1"; done; }
+capture_wake() {  # capture_wake COUNT: the capture runs in the background until COUNT datagrams
+  lan_exec_hosts python3 "$here/../wake/wake_capture.py" "$1" 30 "$LAN_TRUNK" >"$work/capture" 2>&1 </dev/null &
+  capture=$!
+  for _ in $(seq 100); do
+    grep -q ready "$work/capture" && break
+    sleep 0.1
+  done
+}
+captured() {  # one line per packet (the segment may show a frame more than once)
+  wait "$capture"
+  capture=""
+  sed -E 's/^from [0-9.]+ //' "$work/capture" | awk '!seen[$0]++'
+}
+lan_exec_scanner ip route del default
+capture_wake 2
+out=$(cd "$work" && lan_exec_scanner "$quarvo" wake 02:00:00:00:00:11 2>"$work/err")
+expect "wake with no default route (exit $?, $(cat "$work/err"))" "02:00:00:00:00:11" "$(sed -n 1p <<<"$out")"
+expect "magic packets with no default route" "ready
+to $net.255 len 102 $(payload 020000000011)
+to 255.255.255.255 len 102 $(payload 020000000011)" "$(captured)"
+
+lan_exec_scanner ip link add up0 type veth peer name up1 && lan_exec_scanner ip addr add 192.168.99.1/24 dev up0 &&
+  lan_exec_scanner ip link set up1 up && lan_exec_scanner ip link set up0 up &&
+  lan_exec_scanner ip route add default via 192.168.99.254 dev up0 onlink || fail "uplink"
+capture_wake 4
 out=$(cd "$work" && lan_exec_scanner "$quarvo" wake --pause 100 --list list.txt 12 02:00:00:00:00:13 2>"$work/err")
 expect "wake output ($(cat "$work/err"))" "$(printf '02-00-00-00-00-12  %s\n02:00:00:00:00:13\n唤醒' "$net.12")" \
   "$(sed -E 's/耗时.*//' <<<"$out")"
-wait "$capture"
-capture=""
-payload() { printf ffffffffffff; for _ in $(seq 16); do printf '%s' "$1"; done; }
-# Each macvlan of the hosts' side sees the broadcast: one line per packet is enough.
-got=$(sed -E 's/^from [0-9.]+ //' "$work/capture" | awk '!seen[$0]++')
-expect "magic packets on the hosts' side" "ready
+grep -q 'IP: 2/2$' <<<"$out" || fail "wake summary: $out"
+expect "magic packets on the machines' LAN, the default route elsewhere" "ready
+to $net.255 len 102 $(payload 020000000012)
 to 255.255.255.255 len 102 $(payload 020000000012)
-to 255.255.255.255 len 102 $(payload 020000000013)" "$got"
+to $net.255 len 102 $(payload 020000000013)
+to 255.255.255.255 len 102 $(payload 020000000013)" "$(captured)"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "PASS: the command line on the virtual LAN"

@@ -70,3 +70,9 @@ extern "C" __declspec(dllexport) DWORD WINAPI
   AppendLine("arp-log.txt", std::string(dotted) + " " + reply);
   return answers ? NO_ERROR : ERROR_BAD_NET_NAME;
 }
+
+// No adapter: a magic packet goes, unbound, to the limited broadcast, where the fake sockets
+// library logs it.
+extern "C" __declspec(dllexport) DWORD WINAPI GetIpAddrTable(PVOID, PULONG, BOOL) {
+  return ERROR_NO_DATA;
+}

@@ -39,8 +39,14 @@ extern "C" __declspec(dllexport) int WINAPI setsockopt(UINT_PTR, int, int, const
 extern "C" __declspec(dllexport) int WINAPI closesocket(UINT_PTR) {
   return 0;
 }
+extern "C" __declspec(dllexport) int WINAPI bind(UINT_PTR, const void*, int) {
+  return 0;
+}
 extern "C" __declspec(dllexport) ULONG WINAPI htonl(ULONG value) {
   return (value >> 24) | ((value >> 8) & 0xFF00) | ((value << 8) & 0xFF0000) | (value << 24);
+}
+extern "C" __declspec(dllexport) ULONG WINAPI ntohl(ULONG value) {
+  return htonl(value);
 }
 extern "C" __declspec(dllexport) USHORT WINAPI htons(USHORT value) {
   return static_cast<USHORT>((value >> 8) | (value << 8));

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # netns-wake-test.sh <sender> [wine loader]
 # Sends magic packets through the program's real socket code from network namespace A to B over a
-# veth pair of the test's own (A's only link, so nothing leaves it) and checks that B receives one
-# 102-byte datagram per MAC text, to 255.255.255.255 port 9, and nothing for an unreadable MAC text.
+# veth pair of the test's own, while A's default route leaves by a second link of A's own (an
+# uplink elsewhere; nothing leaves A but to B), and checks that B, the machines' LAN, receives for
+# each MAC text a 102-byte datagram to its network's broadcast address and one to 255.255.255.255,
+# port 9, and nothing for an unreadable MAC text.
 # Wine makes sockets in the wineserver's namespace, so a Windows sender runs with a new prefix whose
 # wineserver is started inside A, checked before anything is sent. Exits 77 without root rights or
 # namespaces; the namespaces, the veth pair and the prefix are removed however the script ends.
@@ -43,8 +45,11 @@ ip -n "$A" addr add 10.77.0.1/24 dev "$A" && ip -n "$B" addr add 10.77.0.2/24 de
 for ns in "$A" "$B"; do
   ip -n "$ns" link set lo up && ip -n "$ns" link set "$ns" up || fail "link up in $ns"
 done
-# Without a default route a send to 255.255.255.255 fails with "network unreachable".
-ip -n "$A" route add default dev "$A" || fail "default route"
+# The default route leaves by the uplink u0, whose far end u1 is A's too: a packet that follows it
+# never reaches B.
+ip -n "$A" link add u0 type veth peer name u1 && ip -n "$A" addr add 192.168.99.1/24 dev u0 &&
+  ip -n "$A" link set u1 up && ip -n "$A" link set u0 up &&
+  ip -n "$A" route add default via 192.168.99.254 dev u0 onlink || fail "uplink and default route"
 for _ in $(seq 50); do
   ip -n "$A" -o link show "$A" | grep -q 'state UP' && ip -n "$B" -o link show "$B" | grep -q 'state UP' && break
   sleep 0.1
@@ -70,7 +75,7 @@ if [ -n "$loader" ]; then
 fi
 send=(ip netns exec "$A" ${loader:+"$loader"} "$sender")
 
-ip netns exec "$B" python3 "$here/wake_capture.py" 2 30 >"$work/capture.txt" 2>&1 </dev/null &
+ip netns exec "$B" python3 "$here/wake_capture.py" 4 30 >"$work/capture.txt" 2>&1 </dev/null &
 capture=$!
 for _ in $(seq 100); do
   grep -q ready "$work/capture.txt" && break
@@ -82,7 +87,8 @@ grep -q ready "$work/capture.txt" || fail "the receiver in $B did not start: $(c
 "${send[@]}" 001A2B3C4D5E >"$work/refused.log" 2>&1 </dev/null
 status=$?
 [ "$status" -eq 2 ] || fail "the sender took 001A2B3C4D5E (exit $status): $(cat "$work/refused.log")"
-"${send[@]}" 00-1A-2B-3C-4D-5E ff:ee:dd:cc:bb:aa >"$work/sender.log" 2>&1 </dev/null ||
+# The first machine's address is known (a row of the list), the second's is not (a bare MAC).
+"${send[@]}" 00-1A-2B-3C-4D-5E@10.77.0.9 ff:ee:dd:cc:bb:aa >"$work/sender.log" 2>&1 </dev/null ||
   fail "the sender failed: $(cat "$work/sender.log")"
 
 wait "$capture"
@@ -94,11 +100,13 @@ payload() {  # the magic packet of a MAC text, as lower-case hex
   for _ in $(seq 16); do printf '%s' "${mac,,}"; done
 }
 expected="ready
+from 10.77.0.1 to 10.77.0.255 len 102 $(payload 00-1A-2B-3C-4D-5E)
 from 10.77.0.1 to 255.255.255.255 len 102 $(payload 00-1A-2B-3C-4D-5E)
+from 10.77.0.1 to 10.77.0.255 len 102 $(payload ff:ee:dd:cc:bb:aa)
 from 10.77.0.1 to 255.255.255.255 len 102 $(payload ff:ee:dd:cc:bb:aa)"
 got=$(cat "$work/capture.txt")
 if [ "$status" -ne 0 ] || [ "$got" != "$expected" ]; then
   printf 'expected:\n%s\nreceived in %s (receiver exit %s):\n%s\n' "$expected" "$B" "$status" "$got"
   fail "wrong datagrams"
 fi
-echo "PASS: two magic packets captured in $B${loader:+ (sent under $(basename "$loader"))}"
+echo "PASS: two machines' magic packets captured in $B${loader:+ (sent under $(basename "$loader"))}"

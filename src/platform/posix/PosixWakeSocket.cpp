@@ -30,8 +30,8 @@ class PosixWakeSocket final : public WakeSocket {
  public:
   bool Startup() override { return true; }
 
-  // The IPv4 networks of the interfaces that are up and broadcast (Ethernet, Wi-Fi), loopback and
-  // point-to-point links (VPN tunnels) excluded.
+  // The IPv4 networks of the interfaces that are up, have a link and broadcast (Ethernet, Wi-Fi);
+  // loopback, point-to-point links (VPN tunnels) and unplugged ports excluded.
   std::vector<WakeNetwork> Networks() override {
     std::vector<WakeNetwork> networks;
     ifaddrs* list = nullptr;
@@ -40,7 +40,10 @@ class PosixWakeSocket final : public WakeSocket {
       if (entry->ifa_addr == nullptr || entry->ifa_netmask == nullptr || entry->ifa_addr->sa_family != AF_INET)
         continue;
       const unsigned flags = entry->ifa_flags;
-      if ((flags & IFF_UP) == 0 || (flags & IFF_BROADCAST) == 0 || (flags & IFF_LOOPBACK) != 0) continue;
+      if ((flags & IFF_UP) == 0 || (flags & IFF_RUNNING) == 0 || (flags & IFF_BROADCAST) == 0 ||
+          (flags & IFF_LOOPBACK) != 0) {
+        continue;
+      }
       sockaddr_in address, mask;
       std::memcpy(&address, entry->ifa_addr, sizeof address);
       std::memcpy(&mask, entry->ifa_netmask, sizeof mask);
