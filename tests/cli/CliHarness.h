@@ -75,11 +75,14 @@ struct CliHarness {
                      out,
                      err,
                      false,
-                     [this] { return interrupt.load(); },
-                     [this](std::function<void()> action) {
-                       std::lock_guard<std::mutex> lock(interruptMutex);
-                       interruptAction = std::move(action);
-                     }};
+                     [this] { return interrupt.load(); }};
+
+  CliHarness() {
+    env.onInterrupt = [this](std::function<void()> action) {
+      std::lock_guard<std::mutex> lock(interruptMutex);
+      interruptAction = std::move(action);
+    };
+  }
 
   // Ctrl-C, as the program's signal watcher passes it on.
   void Interrupt() {
