@@ -97,7 +97,7 @@ for engine in kernel raw; do
   lan_exec_scanner ip addr add 10.79.0.1/24 dev "$LAN_IF"
   rm -f "$work/in" && mkfifo "$work/in"
   exec 3<>"$work/in"  # read-write: opening it never waits for the tool
-  lan_exec_scanner "$tool" --"$engine" --again --timeout 1000 "$net.10-$net.13" <"$work/in" \
+  lan_exec_scanner "$tool" --"$engine" --again --timeout 1000 "$net.10-$net.13" <"$work/in" 3>&- \
     >"$work/$engine-moved.out" 2>"$work/$engine-moved.err" &
   runner=$!
   for _ in $(seq 100); do [ "$(grep -c '^--$' "$work/$engine-moved.out")" -ge 1 ] && break; sleep 0.1; done

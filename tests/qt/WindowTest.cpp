@@ -9,9 +9,11 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <condition_variable>
 #include <cstdio>
 #include <future>
 #include <map>
+#include <mutex>
 #include <thread>
 
 #include "app/Commands.h"
@@ -55,10 +57,40 @@ struct CountingSocket final : WakeSocket {
   void Cleanup() override {}
 };
 
+// The opened engine: whichever probe the test points it at.
 struct ProbeRef final : ArpProbe {
-  explicit ProbeRef(ArpProbe& probe) : probe_(probe) {}
-  void Request(std::uint32_t address, MacBytes& mac) override { probe_.Request(address, mac); }
-  ArpProbe& probe_;
+  explicit ProbeRef(ArpProbe*& probe) : probe_(probe) {}
+  void Request(std::uint32_t address, MacBytes& mac) override { probe_->Request(address, mac); }
+  void BeginScan(std::uint32_t first, std::uint32_t count) override { probe_->BeginScan(first, count); }
+  void Cancel() override { probe_->Cancel(); }
+  ArpProbe*& probe_;
+};
+
+// An engine whose requests wait until they are cancelled (a network of silent addresses with a
+// long time-out); it says a line for the user as each scan begins.
+struct SilentEngine final : ArpProbe {
+  std::mutex mutex;
+  std::condition_variable cancelled;
+  bool stopped = false;
+  int cancels = 0;
+  std::function<void(const std::string&)> report;
+  void Request(std::uint32_t, MacBytes&) override {
+    std::unique_lock<std::mutex> lock(mutex);
+    cancelled.wait_for(lock, std::chrono::seconds(60), [this] { return stopped; });
+  }
+  void BeginScan(std::uint32_t, std::uint32_t) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      stopped = false;
+    }
+    if (report) report("10.0.1.7 has a permanent neighbour entry");
+  }
+  void Cancel() override {
+    std::lock_guard<std::mutex> lock(mutex);
+    stopped = true;
+    ++cancels;
+    cancelled.notify_all();
+  }
 };
 
 QString U(const std::string& cp936) {
@@ -78,12 +110,15 @@ struct Ui {
   std::optional<ArpEngineKind> engine = ArpEngineKind::Raw;  // none: no engine opens
   std::vector<std::string> vendorFolders;
   std::shared_ptr<HostNameSource> names;  // none: no host names
+  ArpProbe* engineProbe = &probe;                              // what the opened engine asks
+  std::function<void(const std::string&)> report;             // what the engine may say
   std::unique_ptr<QtProgram> program;
 
   void Open() {
-    auto openEngine = [this](const ArpEngineOptions&) {
+    auto openEngine = [this](const ArpEngineOptions& options) {
+      report = options.report;
       OpenedArpEngine opened;
-      if (engine) opened.probe = std::make_unique<ProbeRef>(probe);
+      if (engine) opened.probe = std::make_unique<ProbeRef>(engineProbe);
       opened.kind = engine.value_or(ArpEngineKind::Raw);
       opened.error = "socket: Operation not permitted";
       return opened;
@@ -548,6 +583,51 @@ TEST(QtWindow, WithoutTheRegistriesTheMacTooltipSaysWhichPackageGivesVendors) {
             "无厂商数据：请安装 ieee-data 软件包");
   EXPECT_EQ(ui.Cell(0, kVendorColumn), "");
   EXPECT_EQ(ui.M().data(ui.M().index(1, ColMac), Qt::ToolTipRole).toString(), "随机或本地地址");
+}
+
+// Stop and closing the window end the probes in flight at once, whatever the engine's time-out,
+// and a probe ended so is no silence: the row it was asking for keeps its answer. The title tells
+// what the engine said as the scan began, and a scan that not every worker could be started for.
+TEST(QtWindow, StopEndsProbesInFlightAndTheTitleTellsAPartialScan) {
+  Ui ui;
+  SilentEngine silent;
+  ui.probe.Answer("10.0.1.1", {0, 0, 0, 0, 0, 1});
+  ui.Open();
+  ui.Scan("10.0.1.1", "10.0.1.1", "0");
+  ASSERT_EQ(ui.Row(0)[5], "√");
+
+  ui.engineProbe = &silent;
+  silent.report = ui.report;
+  ui.Type(ui.W().startIpEdit, "10.0.1.1");
+  ui.Type(ui.W().endIpEdit, "10.0.1.40");
+  ui.Type(ui.W().threadsEdit, "0");
+  QTest::mouseClick(ui.W().startStopButton, Qt::LeftButton);
+  QTest::qWait(50);
+  const auto stopped = std::chrono::steady_clock::now();
+  QTest::mouseClick(ui.W().startStopButton, Qt::LeftButton);
+  ui.Settle();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(5));
+  EXPECT_EQ(silent.cancels, 1);
+  EXPECT_EQ(ui.Row(0)[5], "√");  // asked, but not to the end: no "×"
+  EXPECT_EQ(ui.W().startStopButton->text(), "开始(&S)");
+  EXPECT_TRUE(ui.W().windowTitle().endsWith("  [ARP: raw]  [10.0.1.7 has a permanent neighbour entry]"))
+      << ui.W().windowTitle().toStdString();
+
+  // Closing the window during a scan stops it the same way.
+  QTest::mouseClick(ui.W().startStopButton, Qt::LeftButton);
+  QTest::qWait(50);
+  ui.W().close();
+  ui.Settle();
+  EXPECT_EQ(silent.cancels, 2);
+
+  // Workers 3 to 9 cannot be had (the first launch starts the workers): 2 of 9 addresses probed.
+  Ui partial;
+  partial.Open();
+  partial.threads.RefuseFrom(3);
+  partial.Scan("10.0.0.1", "10.0.0.9", "0");
+  EXPECT_EQ(partial.probe.RequestCount(), 2);
+  EXPECT_TRUE(partial.W().windowTitle().endsWith("[ARP: raw]  [只探测了 2/9 个地址：无法再启动线程]"))
+      << partial.W().windowTitle().toStdString();
 }
 
 }  // namespace

@@ -20,6 +20,7 @@ class RawArpEngine final : public ArpProbe {
   RawArpEngine(const ArpEngineOptions& options, std::vector<LinkAddress> links, std::unique_ptr<ArpWire> wire,
                FallbackOpener fallback)
       : timeout_(options.timeoutMs),
+        report_(options.report),
         links_(std::move(links)),
         wire_(std::move(wire)),
         openFallback_(std::move(fallback)) {}
@@ -38,15 +39,42 @@ class RawArpEngine final : public ArpProbe {
     return true;
   }
 
+  // Takes the interfaces afresh: a renumbered or re-plugged interface is asked on as it is now.
+  // Once the wire has gone, the engine that took over begins the scan.
+  void BeginScan(std::uint32_t firstNetworkOrder, std::uint32_t count) override {
+    {
+      std::lock_guard<std::mutex> lock(waiters_.mutex);
+      waiters_.cancelled = false;
+    }
+    if (ArpProbe* fallback = OpenedFallback()) return fallback->BeginScan(firstNetworkOrder, count);
+    links_.Read();
+    const std::string note = OffNetworkNote(*links_.Get(), firstNetworkOrder, count);
+    if (!note.empty() && report_) report_(note);
+  }
+
+  void Cancel() override {
+    {
+      std::lock_guard<std::mutex> lock(waiters_.mutex);
+      waiters_.Cancel();
+    }
+    if (ArpProbe* fallback = OpenedFallback()) fallback->Cancel();
+  }
+
   void Request(std::uint32_t networkOrderAddress, MacBytes& mac) override {
+    {
+      std::lock_guard<std::mutex> lock(waiters_.mutex);
+      if (waiters_.cancelled) return;
+    }
     if (gone_) return Fallback(networkOrderAddress, mac);
     const std::uint32_t address = ntohl(networkOrderAddress);
-    const LinkAddress* link = LinkToAsk(links_, address, mac);
+    const auto links = links_.Get();
+    const LinkAddress* link = LinkToAsk(*links, address, mac);
     if (link == nullptr) return;
     const std::uint64_t key = WaitKey(link->index, address);
     Waiters::Waiter waiter;
     {
       std::lock_guard<std::mutex> lock(waiters_.mutex);
+      if (waiters_.cancelled) return;
       waiters_.Add(key, waiter);
     }
     // Requests at 0, 1/4 and 1/2 of the time-out, counted from the first that the wire took.
@@ -102,6 +130,12 @@ class RawArpEngine final : public ArpProbe {
     }
   }
 
+  // The engine that took over from a wire that has gone, once it is open; else null.
+  ArpProbe* OpenedFallback() {
+    std::lock_guard<std::mutex> lock(fallbackMutex_);
+    return fallback_.get();
+  }
+
   // The engine that serves once the wire has gone; silent when there is none.
   void Fallback(std::uint32_t networkOrderAddress, MacBytes& mac) {
     ArpProbe* fallback;
@@ -117,7 +151,8 @@ class RawArpEngine final : public ArpProbe {
   }
 
   const std::chrono::milliseconds timeout_;
-  const std::vector<LinkAddress> links_;
+  const std::function<void(const std::string&)> report_;
+  LinkSet links_;
   const std::unique_ptr<ArpWire> wire_;
   Waiters waiters_;
   std::atomic<bool> gone_{false};
