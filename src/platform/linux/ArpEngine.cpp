@@ -176,6 +176,13 @@ std::shared_ptr<const std::vector<LinkAddress>> LinkSet::Get() const {
   return links_;
 }
 
+std::string DottedAddress(std::uint32_t host) {
+  in_addr address{htonl(host)};
+  char text[INET_ADDRSTRLEN] = "";
+  inet_ntop(AF_INET, &address, text, sizeof text);
+  return text;
+}
+
 std::string OffNetworkNote(const std::vector<LinkAddress>& links, std::uint32_t firstNetworkOrder,
                            std::uint32_t count) {
   if (count == 0) return std::string();
@@ -187,13 +194,8 @@ std::string OffNetworkNote(const std::vector<LinkAddress>& links, std::uint32_t 
     const std::uint64_t low = link.address & mask, high = low | (~mask & 0xFFFFFFFFu);
     if (low <= last && first <= high) return std::string();
   }
-  const auto dotted = [](std::uint64_t host) {
-    in_addr address{htonl(static_cast<std::uint32_t>(host))};
-    char text[INET_ADDRSTRLEN] = "";
-    inet_ntop(AF_INET, &address, text, sizeof text);
-    return std::string(text);
-  };
-  return dotted(first) + (count > 1 ? " - " + dotted(last) : std::string()) +
+  return DottedAddress(static_cast<std::uint32_t>(first)) +
+         (count > 1 ? " - " + DottedAddress(static_cast<std::uint32_t>(last)) : std::string()) +
          ": no Ethernet interface that is up is on this network (any more); its addresses count as silent";
 }
 

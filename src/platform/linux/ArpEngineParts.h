@@ -60,6 +60,9 @@ class LinkSet {
   std::shared_ptr<const std::vector<LinkAddress>> links_;
 };
 
+// "192.168.1.7" of a host-order address.
+std::string DottedAddress(std::uint32_t host);
+
 // A line for the user when no Ethernet network of `links` holds any address of the range; else "".
 std::string OffNetworkNote(const std::vector<LinkAddress>& links, std::uint32_t firstNetworkOrder,
                            std::uint32_t count);

@@ -45,13 +45,6 @@ bool LacksRoom(int error) {
   return error == ENOBUFS || error == EAGAIN || error == EINTR || error == EMFILE || error == ENFILE;
 }
 
-std::string Dotted(std::uint32_t host) {
-  in_addr address{htonl(host)};
-  char text[INET_ADDRSTRLEN] = "";
-  inet_ntop(AF_INET, &address, text, sizeof text);
-  return text;
-}
-
 std::string BaseName(const std::string& name) {
   return name.substr(0, name.find(':'));  // an address label "eth0:1"
 }
@@ -101,6 +94,10 @@ class KernelArpEngine final : public ArpProbe {
     if (!offNetwork.empty()) notes.push_back(offNetwork);
     const std::uint64_t first = ntohl(firstNetworkOrder);
     std::vector<std::pair<const LinkAddress*, std::uint32_t>> stale;
+    std::unordered_map<int, std::chrono::milliseconds> resolution;  // by interface
+    for (const LinkAddress& link : *links) {
+      if (link.ethernet && resolution.count(link.index) == 0) resolution[link.index] = ResolutionTime(link);
+    }
     int permanent = 0;
     {
       std::lock_guard<std::mutex> lock(waiters_.mutex);
@@ -114,13 +111,13 @@ class KernelArpEngine final : public ArpProbe {
         if (link == nullptr || WaitKey(link->index, address) != key) continue;
         if ((entry.state & kNeverAsked) != 0) {
           if (++permanent <= kNamedPermanentEntries) {
-            notes.push_back(Dotted(address) + " has a permanent neighbour entry on " + BaseName(link->name) +
+            notes.push_back(DottedAddress(address) + " has a permanent neighbour entry on " + BaseName(link->name) +
                             ": the kernel never asks for it, so it counts as silent (the raw engine, with "
                             "CAP_NET_RAW, asks)");
           }
         } else if ((entry.state & NUD_REACHABLE) == 0) {
           stale.emplace_back(link, address);
-          triggered_[key] = Clock::now() + ResolutionTime(*link);
+          triggered_[key] = Clock::now() + resolution[link->index];
         }
       }
     }
@@ -150,7 +147,7 @@ class KernelArpEngine final : public ArpProbe {
     if (link == nullptr) return;
     const std::uint64_t key = WaitKey(link->index, address);
     Waiters::Waiter waiter;
-    std::chrono::milliseconds wait = timeout_;
+    bool held = false;
     std::optional<Clock::time_point> triggeredUntil;
     {
       std::lock_guard<std::mutex> lock(waiters_.mutex);
@@ -162,13 +159,14 @@ class KernelArpEngine final : public ArpProbe {
           return;
         }
         if ((entry->second.state & kNeverAsked) != 0) return;
-        // Held but not confirmed lately: the kernel first waits, then asks, at its own pace.
-        wait = std::max(wait, ResolutionTime(*link));
+        held = true;
       }
       const auto triggered = triggered_.find(key);
       if (triggered != triggered_.end()) triggeredUntil = triggered->second;
       waiters_.Add(key, waiter);
     }
+    // Held but not confirmed lately: the kernel first waits, then asks, at its own pace.
+    const std::chrono::milliseconds wait = held ? std::max(timeout_, ResolutionTime(*link)) : timeout_;
     if (triggeredUntil) {
       std::unique_lock<std::mutex> lock(waiters_.mutex);
       waiter.wake.wait_until(lock, *triggeredUntil, [&] { return waiter.done; });
