@@ -20,21 +20,8 @@ skip() { echo "skipped: $*"; exit 77; }
 command -v python3 >/dev/null || skip "the wake receiver needs python3"
 # shellcheck source=../linux/netns-lan.sh
 source "$fixture"
-LAN_NO_TRAP=1  # this script's own trap removes the LAN
+lan_test_init cli-netns
 
-work=$(mktemp -d /tmp/quarvo-cli-netns.XXXXXX)
-chmod 755 "$work"
-capture=""
-cleanup() {
-  [ -n "$capture" ] && kill "$capture" 2>/dev/null && wait "$capture" 2>/dev/null
-  lan_down
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # expect <name> <expected> <actual>
 expect() {
   if [ "$2" != "$3" ]; then
@@ -150,15 +137,15 @@ read -r status ms < <(interrupt wake-stop 1 "$quarvo" wake --pause 15000 02:00:0
 payload() { printf ffffffffffff; for _ in $(seq 16); do printf '%s' "$1"; done; }
 capture_wake() {  # capture_wake COUNT: the capture runs in the background until COUNT datagrams
   lan_exec_hosts python3 "$here/../wake/wake_capture.py" "$1" 30 "$LAN_TRUNK" >"$work/capture" 2>&1 </dev/null &
-  capture=$!
+  lan_child=$!
   for _ in $(seq 100); do
     grep -q ready "$work/capture" && break
     sleep 0.1
   done
 }
 captured() {  # one line per packet (the segment may show a frame more than once)
-  wait "$capture"
-  capture=""
+  wait "$lan_child"
+  lan_child=""
   sed -E 's/^from [0-9.]+ //' "$work/capture" | awk '!seen[$0]++'
 }
 lan_exec_scanner ip route del default

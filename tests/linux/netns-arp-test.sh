@@ -12,14 +12,7 @@ lan_require_root
 command -v python3 >/dev/null || { echo "skipped: the capture needs python3"; exit 77; }
 command -v setpriv >/dev/null || { echo "skipped: no setpriv (util-linux)"; exit 77; }
 
-work=$(mktemp -d /tmp/quarvo-arp.XXXXXX)
-LAN_NO_TRAP=1
-cleanup() { lan_down; rm -rf "$work"; }
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
+lan_test_init arp
 
 lan_up 10.77.0.1/20 || { echo "FAIL: lan_up"; exit 1; }
 own_mac=$(lan_exec_scanner cat /sys/class/net/$LAN_IF/address | tr a-f: A-F-)

@@ -11,20 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/netns-lan.sh"
 lan_require_root
 
-work=$(mktemp -d /tmp/quarvo-fresh.XXXXXX)
-LAN_NO_TRAP=1
-runner=""
-cleanup() {
-  exec 3>&- 2>/dev/null
-  [ -n "$runner" ] && kill "$runner" 2>/dev/null && wait "$runner" 2>/dev/null
-  lan_down
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
+lan_test_init fresh
 
 net=10.78.0
 lan_up "$net.1/24" || { echo "FAIL: lan_up"; exit 1; }
@@ -99,14 +86,14 @@ for engine in kernel raw; do
   exec 3<>"$work/in"  # read-write: opening it never waits for the tool
   lan_exec_scanner "$tool" --"$engine" --again --timeout 1000 "$net.10-$net.13" <"$work/in" 3>&- \
     >"$work/$engine-moved.out" 2>"$work/$engine-moved.err" &
-  runner=$!
+  lan_child=$!
   for _ in $(seq 100); do [ "$(grep -c '^--$' "$work/$engine-moved.out")" -ge 1 ] && break; sleep 0.1; done
   lan_exec_scanner ip addr flush dev "$LAN_IF"
   lan_exec_scanner ip addr add "$net.1/24" dev "$LAN_IF"
   echo again >&3
   exec 3>&-
-  wait "$runner"
-  runner=""
+  wait "$lan_child"
+  lan_child=""
   { echo --; cat "$work/present"; echo --; } >"$work/moved-expected"
   if ! diff -u "$work/moved-expected" "$work/$engine-moved.out"; then
     fail "$engine: renumbered: $(cat "$work/$engine-moved.err")"

@@ -14,6 +14,10 @@
 #   lan_exec_hosts CMD...       run CMD in the hosts namespace
 #   lan_down                    remove both namespaces (the veth pair and macvlans go with them) and
 #                               the scanner's resolver file /etc/netns/$LAN_SCANNER/resolv.conf
+#   lan_test_init NAME          for a test script: $work (a new folder /tmp/quarvo-NAME.*, mode
+#                               0755), fail and pass (fail counts $failures), and traps that end
+#                               $lan_child (a background process of the test, when set), remove
+#                               the LAN and $work; call it before lan_up
 #
 # Each machine knows the scanner's MAC from the start (a permanent neighbour entry): the kernel's
 # neighbour table is shared by all namespaces, and a machine whose kernel cannot add an entry for
@@ -101,3 +105,20 @@ lan_host() { echo "$1 $2" | lan_hosts; }
 
 lan_exec_scanner() { ip netns exec "$LAN_SCANNER" "$@"; }
 lan_exec_hosts() { ip netns exec "$LAN_HOSTS" "$@"; }
+
+lan_test_init() {
+  work=$(mktemp -d "/tmp/quarvo-$1.XXXXXX")
+  chmod 755 "$work"
+  lan_child=""
+  failures=0
+  LAN_NO_TRAP=1
+  trap _lan_test_cleanup EXIT
+  trap 'exit 1' INT TERM HUP
+}
+_lan_test_cleanup() {
+  [ -n "$lan_child" ] && kill "$lan_child" 2>/dev/null && wait "$lan_child" 2>/dev/null
+  lan_down
+  rm -rf "$work"
+}
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
