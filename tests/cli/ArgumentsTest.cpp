@@ -56,7 +56,8 @@ TEST(CommandLine, HelpAndVersion) {
   EXPECT_EQ(h.out.str(), "quarvo 1.1.0\n");
   for (const auto& words : {std::vector<std::string>{"--help"}, {"scan", "x", "--help"}, {"-h"}}) {
     EXPECT_EQ(h.Run(words), 0);
-    EXPECT_THAT(h.out.str(), HasSubstr("quarvo wake [--pause MS] [--list FILE] [--interface NAME] TARGET..."));
+    EXPECT_THAT(h.out.str(),
+                HasSubstr("quarvo wake [--pause MS] [--list FILE] [--interface NAME] TARGET..."));
     EXPECT_EQ(h.err.str(), "");
   }
 }

@@ -114,9 +114,9 @@ TEST(ScanCommand, FailuresExitOneWithTheirMessageAndNothingOnStandardOutput) {
 TEST(ScanCommand, LocalnetScansEachNetworkIntoATableOfItsOwn) {
   ScanCase h;
   h.probe->Answer("10.1.2.2", {0x02, 0, 0, 0, 0, 0x02});
-  AttachedNetwork lan{"eth0", 2, 0xC0A80103, 29, true};     // 192.168.1.3/29: .1 to .6
-  AttachedNetwork second{"eth0", 2, 0xC0A80104, 29, true};  // a second address in that network
-  AttachedNetwork lab{"eth1", 3, 0x0A010203, 30, true};     // 10.1.2.3/30: .1 and .2
+  AttachedNetwork lan{"eth0", 2, 0xC0A80103, 29, true};         // 192.168.1.3/29: .1 to .6
+  AttachedNetwork second{"eth0", 2, 0xC0A80104, 29, true};      // a second address in that network
+  AttachedNetwork lab{"eth1", 3, 0x0A010203, 30, true};         // 10.1.2.3/30: .1 and .2
   AttachedNetwork bridge{"br-idle", 4, 0xAC110001, 16, false};  // no ports: no carrier
   h.networks = {lan, second, bridge, lab};
   EXPECT_EQ(h.Run({"scan", "--localnet", "--tsv"}), 0);
@@ -128,7 +128,8 @@ TEST(ScanCommand, LocalnetScansEachNetworkIntoATableOfItsOwn) {
             "2\t10.1.2.2\t02-00-00-00-00-02\t2\tNew\t√\n");
   EXPECT_THAT(h.err.str(), HasSubstr("quarvo: scanning eth0 192.168.1.0/29: 192.168.1.1 - 192.168.1.6\n"));
   EXPECT_THAT(h.err.str(), HasSubstr("quarvo: scanning eth1 10.1.2.0/30: 10.1.2.1 - 10.1.2.2\n"));
-  EXPECT_THAT(h.err.str(), HasSubstr("quarvo: skipping br-idle 172.17.0.0/16: it has no link (no carrier)\n"));
+  EXPECT_THAT(h.err.str(),
+              HasSubstr("quarvo: skipping br-idle 172.17.0.0/16: it has no link (no carrier)\n"));
   EXPECT_EQ(h.probe->RequestCount(), 8);  // each network once, the idle bridge not at all
 
   // One list cannot hold two ranges whose machine numbers overlap.

@@ -207,7 +207,8 @@ class ArpEngineTest : public testing::Test {
  protected:
   void SetUp() override {
     net = &fake_;
-    fake_.links = {Link("eth0", 2, kOwnIp, 24, true, kOwnMac), Link("tun0", 5, Ip(10, 8, 0, 2), 24, false, {})};
+    fake_.links = {Link("eth0", 2, kOwnIp, 24, true, kOwnMac),
+                   Link("tun0", 5, Ip(10, 8, 0, 2), 24, false, {})};
     NetCalls& calls = LinuxNetCalls();
     calls.socket = [](int domain, int, int) {
       std::lock_guard<std::mutex> lock(net->mutex);
@@ -405,9 +406,9 @@ TEST_F(ArpEngineTest, RefusedSendsAreWaitedOutOrEndTheRequest) {
 // Only a fresh answer counts. An entry the kernel holds without having confirmed it lately (a
 // machine that left, an address where nothing lives) is no answer until the kernel confirms it.
 TEST_F(ArpEngineTest, KernelCountsOnlyWhatTheKernelConfirms) {
-  const std::uint32_t reachable = Ip(192, 168, 7, 60), left = Ip(192, 168, 7, 61), empty = Ip(192, 168, 7, 62),
-                      stillThere = Ip(192, 168, 7, 63), fixed = Ip(192, 168, 7, 64), failed = Ip(192, 168, 7, 65),
-                      dead = Ip(192, 168, 7, 66);
+  const std::uint32_t reachable = Ip(192, 168, 7, 60), left = Ip(192, 168, 7, 61),
+                      empty = Ip(192, 168, 7, 62), stillThere = Ip(192, 168, 7, 63),
+                      fixed = Ip(192, 168, 7, 64), failed = Ip(192, 168, 7, 65), dead = Ip(192, 168, 7, 66);
   const MacBytes old = HostMac(0, 9), zero{};
   const MacBytes reachableMac = HostMac(reachable), stillMac = HostMac(stillThere);
   fake_.table = {Neighbour(RTM_NEWNEIGH, reachable, NUD_REACHABLE, &reachableMac),

@@ -109,9 +109,9 @@ struct Ui {
   std::optional<AddressRange> ownRange = AddressRange{"10.1.2.1", "10.1.2.254"};
   std::optional<ArpEngineKind> engine = ArpEngineKind::Raw;  // none: no engine opens
   std::vector<std::string> vendorFolders;
-  std::shared_ptr<HostNameSource> names;  // none: no host names
-  ArpProbe* engineProbe = &probe;                              // what the opened engine asks
-  std::function<void(const std::string&)> report;             // what the engine may say
+  std::shared_ptr<HostNameSource> names;           // none: no host names
+  ArpProbe* engineProbe = &probe;                  // what the opened engine asks
+  std::function<void(const std::string&)> report;  // what the engine may say
   std::unique_ptr<QtProgram> program;
 
   void Open() {

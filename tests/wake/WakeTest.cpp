@@ -98,7 +98,7 @@ TEST(MagicPacket, LeavesByTheNetworkThatHoldsTheMachine) {
     std::string ip, calls;
   } cases[] = {
       {"192.168.1.77", lan},
-      {" 10.77.0.9 ", wide},         // the /16, not the /24s that do not hold it
+      {" 10.77.0.9 ", wide},             // the /16, not the /24s that do not hold it
       {"10.77.7.9", dock + " " + wifi},  // two interfaces on one network: both
       {"", every},
       {"\xD6\xF7\xBB\xFA", every},  // a hand-edited cell that is no address

@@ -86,7 +86,8 @@ void LaunchWorkers(RunContext& context, std::shared_ptr<ScanSession> session) {
     // that did run ends the scan; when none is left running, the scan ends here.
     const std::uint32_t missing = threadCount - index + 1;
     std::uint32_t unprobed = 0;
-    for (std::uint32_t left = index; left <= threadCount; ++left) unprobed += WorkerShare(session->plan, left);
+    for (std::uint32_t left = index; left <= threadCount; ++left)
+      unprobed += WorkerShare(session->plan, left);
     context.state.UnprobedAddresses = unprobed;
     if (context.state.LiveThreads.fetch_sub(missing) == missing) EndScan(context, session);
     return;

@@ -41,7 +41,8 @@ std::vector<ScanRange> LocalnetRanges(CliEnvironment& env) {
     const std::uint32_t mask = network.prefixLength == 0 ? 0 : ~0u << (32 - network.prefixLength);
     const std::string cidr = DottedHost(network.address & mask) + "/" + std::to_string(network.prefixLength);
     if (!network.running) {
-      env.err << "quarvo: skipping " << network.interfaceName << " " << cidr << ": it has no link (no carrier)\n";
+      env.err << "quarvo: skipping " << network.interfaceName << " " << cidr
+              << ": it has no link (no carrier)\n";
       continue;
     }
     const HostRange range = LocalnetRange(network);
@@ -130,8 +131,8 @@ std::string ScanOne(const ScanArguments& arguments, const ScanRange& range, std:
 
   ProgressLine progress(env, s);
   progress.Show();
-  const std::string summary =
-      Cp936ToUtf8(s.WaitForEnd(texts::kRunScan, env, [&progress] { progress.Show(); }, interrupted));
+  const std::string summary = Cp936ToUtf8(s.WaitForEnd(
+      texts::kRunScan, env, [&progress] { progress.Show(); }, interrupted));
   progress.Clear();
   // Workers that could not be started leave their addresses unprobed; the window cannot tell, the
   // command line says so rather than list a part of the range as if it were all of it.

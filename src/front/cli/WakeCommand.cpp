@@ -199,17 +199,16 @@ int RunWakeCommand(const WakeArguments& arguments, CliEnvironment& env) {
       s.table.SetSelected(row, true);
     }
     s.window.SetText(UiText::Threads, arguments.pause);
-    RecordingSocket socket(env.wakeSocket, s.state,
-                           arguments.interface ? InterfaceNetworks(*arguments.interface, env)
-                                               : std::vector<WakeNetwork>{},
-                           arguments.interface.has_value());
+    RecordingSocket socket(
+        env.wakeSocket, s.state,
+        arguments.interface ? InterfaceNetworks(*arguments.interface, env) : std::vector<WakeNetwork>{},
+        arguments.interface.has_value());
     CommandContext commands{s.run, s.dialogs, s.files, socket, s.shell};
     OnListMenu(commands, kMenuWakeItem);
     if (s.threads.Refused() > 0)
       throw WakeFailure{kExitFailed, "no thread could be started for the wake run"};
     bool interrupted = false;
-    const std::string summary =
-        Cp936ToUtf8(s.WaitForEnd(texts::kRunWake, env, nullptr, interrupted));
+    const std::string summary = Cp936ToUtf8(s.WaitForEnd(texts::kRunWake, env, nullptr, interrupted));
     if (!socket.Failure().empty()) {
       throw WakeFailure{kExitFailed, "no magic packet for " + targets[socket.Sent()].shown + ": " +
                                          socket.Failure() + " (" + std::to_string(socket.Sent()) + " of " +

@@ -5,9 +5,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
-#include <optional>
 
 #include "app/Commands.h"
 #include "app/Persistence.h"

@@ -125,7 +125,7 @@ NeighbourTimes SystemNeighbourTimes(const std::string& interfaceName) {
 }  // namespace
 
 NetCalls& LinuxNetCalls() {
-  static NetCalls calls{::socket,   ::bind,  ::setsockopt,   ::sendto,
+  static NetCalls calls{::socket,   ::bind,  ::setsockopt,    ::sendto,
                         ::recvfrom, ::close, SystemListLinks, SystemNeighbourTimes};
   return calls;
 }

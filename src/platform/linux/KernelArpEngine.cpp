@@ -8,9 +8,8 @@
 #include <linux/neighbour.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
-#include <poll.h>
-
 #include <net/if.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <atomic>
@@ -29,7 +28,8 @@ constexpr int kDumpWaitMs = 3000;
 // How often an address is asked while the neighbour table keeps filling up.
 constexpr int kFullTableRounds = 4;
 // Entries that hold a hardware address; of these only REACHABLE is an answer about now.
-constexpr std::uint16_t kHeldStates = NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE | NUD_PERMANENT | NUD_NOARP;
+constexpr std::uint16_t kHeldStates =
+    NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE | NUD_PERMANENT | NUD_NOARP;
 constexpr std::uint16_t kNeverAsked = NUD_PERMANENT | NUD_NOARP;
 // Time left for the kernel's last answer and its notification after its last probe.
 constexpr std::chrono::milliseconds kResolutionMargin{1000};
@@ -111,7 +111,8 @@ class KernelArpEngine final : public ArpProbe {
         if (link == nullptr || WaitKey(link->index, address) != key) continue;
         if ((entry.state & kNeverAsked) != 0) {
           if (++permanent <= kNamedPermanentEntries) {
-            notes.push_back(DottedAddress(address) + " has a permanent neighbour entry on " + BaseName(link->name) +
+            notes.push_back(DottedAddress(address) + " has a permanent neighbour entry on " +
+                            BaseName(link->name) +
                             ": the kernel never asks for it, so it counts as silent (the raw engine, with "
                             "CAP_NET_RAW, asks)");
           }
@@ -197,7 +198,8 @@ class KernelArpEngine final : public ArpProbe {
   // wait before the first probe and its probes, as set for the interface.
   static std::chrono::milliseconds ResolutionTime(const LinkAddress& link) {
     const NeighbourTimes times = LinuxNetCalls().neighbourTimes(BaseName(link.name));
-    return std::chrono::milliseconds(std::uint64_t{times.delayMs} + std::uint64_t{times.retransMs} * times.probes) +
+    return std::chrono::milliseconds(std::uint64_t{times.delayMs} +
+                                     std::uint64_t{times.retransMs} * times.probes) +
            kResolutionMargin;
   }
 

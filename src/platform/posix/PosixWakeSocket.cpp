@@ -37,7 +37,8 @@ class PosixWakeSocket final : public WakeSocket {
     ifaddrs* list = nullptr;
     if (getifaddrs(&list) != 0) return networks;
     for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-      if (entry->ifa_addr == nullptr || entry->ifa_netmask == nullptr || entry->ifa_addr->sa_family != AF_INET)
+      if (entry->ifa_addr == nullptr || entry->ifa_netmask == nullptr ||
+          entry->ifa_addr->sa_family != AF_INET)
         continue;
       const unsigned flags = entry->ifa_flags;
       if ((flags & IFF_UP) == 0 || (flags & IFF_RUNNING) == 0 || (flags & IFF_BROADCAST) == 0 ||
