@@ -660,6 +660,13 @@ TEST_F(ArpEngineTest, HelperThatEndsLeavesTheRunToTheFallback) {
   helperSide.join();
   EXPECT_EQ(Ask(*engine, later), HostMac(later));
   EXPECT_EQ(opened, 1);
+  // Stop reaches the engine that took over, and the next scan begins there.
+  engine->Cancel();
+  fake_.hosts[later + 1] = {HostMac(later + 1)};
+  EXPECT_EQ(Ask(*engine, later + 1, &took), MacBytes{});
+  EXPECT_LT(took, std::chrono::milliseconds(1000));
+  engine->BeginScan(htonl(Ip(192, 168, 7, 1)), 254);
+  EXPECT_EQ(Ask(*engine, later + 1), HostMac(later + 1));
 }
 
 }  // namespace
