@@ -472,7 +472,8 @@ TEST(QtWindow, SixtyFiveThousandRowsFromAThousandWorkers) {
   EXPECT_EQ(ui.W().resultsTable->rowAt(ui.W().resultsTable->viewport()->height() - 2) >= kRows - 40, true);
 }
 
-// The engine: the kernel engine scans and says how to grant the raw one; with none the lists work.
+// The engine: the kernel engine scans and says how to grant the raw one its helper's capability;
+// the helper's engine is named; with none the lists work.
 TEST(QtWindow, EngineNoteKernelHintAndNoEngine) {
   Ui kernel;
   kernel.engine = ArpEngineKind::Kernel;
@@ -484,6 +485,14 @@ TEST(QtWindow, EngineNoteKernelHintAndNoEngine) {
   EXPECT_NE(U(kernel.dialogs.calls[0]).indexOf("sudo setcap cap_net_raw+ep /opt/q/lib/quarvo/quarvo-arp"), -1);
   EXPECT_TRUE(kernel.W().windowTitle().endsWith("[ARP: kernel]"));
   EXPECT_EQ(kernel.M().rowCount(), 1);
+
+  // Raw ARP through the helper: the title says so, and there is nothing to grant.
+  Ui helper;
+  helper.engine = ArpEngineKind::Helper;
+  helper.Open();
+  helper.Scan("10.0.0.1", "10.0.0.1", "0");
+  EXPECT_TRUE(helper.dialogs.calls.empty());
+  EXPECT_TRUE(helper.W().windowTitle().endsWith("[ARP: raw (helper)]"));
 
   Ui none;
   none.engine.reset();
