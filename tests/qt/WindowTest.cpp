@@ -541,7 +541,7 @@ TEST(QtWindow, VendorAndHostNameShowAsTooltipsAndInColumnsTheUserTurnsOn) {
   const auto tip = [&ui](int row, int column) {
     return ui.M().data(ui.M().index(row, column), Qt::ToolTipRole).toString();
   };
-  for (int wait = 0; wait < 500 && tip(0, ColIp).isEmpty(); ++wait) QTest::qWait(10);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ui.program->VendorsLoaded() && !tip(0, ColIp).isEmpty(); }, 5000));
   EXPECT_EQ(tip(0, ColMac), "American Micro-Fuel Device Corp.");
   EXPECT_EQ(tip(0, ColIp), "router.lan");
   EXPECT_EQ(tip(1, ColMac), "随机或本地地址");

@@ -141,11 +141,12 @@ void VendorNames::Load() {
     break;
   }
   registry_.Finish();
+  loaded_.store(true, std::memory_order_release);
 }
 
 VendorAnswer VendorNames::Lookup(const MacBytes& mac) {
   if (IsLocallyAdministered(mac)) return {VendorAnswer::Local, std::string()};
-  std::call_once(loaded_, [this] { Load(); });
+  std::call_once(load_, [this] { Load(); });
   return registry_.Lookup(mac);
 }
 
@@ -155,7 +156,7 @@ VendorAnswer VendorNames::Lookup(std::string_view macText) {
 }
 
 bool VendorNames::Available() {
-  std::call_once(loaded_, [this] { Load(); });
+  std::call_once(load_, [this] { Load(); });
   return !registry_.Empty();
 }
 

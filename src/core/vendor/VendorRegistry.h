@@ -4,6 +4,7 @@
 // registration authority keeps for itself names no vendor, its 28- and 36-bit assignments do.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -70,6 +71,8 @@ class VendorNames {
   VendorAnswer Lookup(std::string_view macText);
   // Whether any registry could be read (loads them if not yet done).
   bool Available();
+  // Whether the registries have been read; until then a lookup would wait for them.
+  bool Loaded() const { return loaded_.load(std::memory_order_acquire); }
 
   static std::optional<std::string> ReadWholeFile(const std::string& path);
 
@@ -78,7 +81,8 @@ class VendorNames {
 
   std::vector<std::string> folders_;
   ReadFile read_;
-  std::once_flag loaded_;
+  std::once_flag load_;
+  std::atomic<bool> loaded_{false};
   VendorRegistry registry_;
 };
 

@@ -1,8 +1,10 @@
 #include "front/qt/QtProgram.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "front/qt/LinuxTexts.h"
 #include "net/Ipv4Text.h"
@@ -14,7 +16,7 @@ namespace quarvo {
 
 QtProgram::QtProgram(WindowSeams seams)
     : seams_(std::move(seams)),
-      vendors_(seams_.vendorFolders),
+      vendors_(std::make_shared<VendorNames>(seams_.vendorFolders)),
       batcher_([this] {
         port_.CatchUp();
         model_.CatchUp();
@@ -43,7 +45,7 @@ QtProgram::QtProgram(WindowSeams seams)
         kColumnsSection, column == kVendorColumn ? kVendorColumnKey : kHostNameColumnKey, shown ? "1" : "0");
   };
   if (seams_.hostNames) hostNames_ = seams_.hostNames();
-  model_.SetNames(&vendors_, [this](const std::string& ip) {
+  model_.SetNames(vendors_.get(), [this](const std::string& ip) {
     const std::uint32_t address = ParseBerkeleyAddress(ip);
     return hostNames_ && address != kAddressNone ? hostNames_->Find(address) : std::string();
   });
@@ -51,6 +53,13 @@ QtProgram::QtProgram(WindowSeams seams)
     probe_.SetNames(hostNames_.get());
     hostNames_->SetListener([this] { batcher_.Request(); });
   }
+  // The registries are read beside the window, which shows the vendors once they are.
+  std::thread([vendors = vendors_, alive = std::weak_ptr<int>(alive_), this] {
+    vendors->Available();
+    QMetaObject::invokeMethod(qApp, [alive, this] {
+      if (alive.lock()) model_.CatchUp();
+    });
+  }).detach();
   window_ = std::make_unique<MainWindow>(model_, std::move(actions));
   window_->ShowColumn(kVendorColumn, seams_.profile.GetString(kColumnsSection, kVendorColumnKey, "0") == "1");
   window_->ShowColumn(kHostNameColumn,

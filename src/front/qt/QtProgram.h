@@ -86,6 +86,8 @@ class QtProgram {
   UiBatcher& Batcher() { return batcher_; }
   RunState state;
   ResultsTable table;
+  // Whether the vendor registries are read (on a thread of their own, from the start).
+  bool VendorsLoaded() const { return vendors_->Loaded(); }
   CommandContext& Commands() { return commands_; }
 
  private:
@@ -99,7 +101,8 @@ class QtProgram {
   std::string CaptionNote(const std::string& caption);
 
   WindowSeams seams_;
-  VendorNames vendors_;
+  std::shared_ptr<VendorNames> vendors_;
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // for calls posted by other threads
   std::unique_ptr<HostNames> hostNames_;  // kept to the process's end: lookups may still finish
   EngineProbe probe_;
   std::mutex notesMutex_;

@@ -45,7 +45,12 @@ void ResultsModel::SetNames(VendorNames* vendors,
 
 QVariant ResultsModel::VendorText(int row, bool tooltip) const {
   if (vendors_ == nullptr) return QVariant();
-  const VendorAnswer answer = vendors_->Lookup(view_.CellText(row, ColMac));
+  // The registries are read on a thread of their own; until they are, only local MACs are told.
+  const std::string mac = view_.CellText(row, ColMac);
+  const std::optional<MacBytes> bytes = MacOfText(mac);
+  if (bytes && IsLocallyAdministered(*bytes)) return QString::fromUtf8(linuxtexts::kLocalMac);
+  if (!vendors_->Loaded()) return tooltip ? QVariant() : QVariant(QString());
+  const VendorAnswer answer = vendors_->Lookup(mac);
   if (answer.kind == VendorAnswer::Local) return QString::fromUtf8(linuxtexts::kLocalMac);
   if (answer.kind == VendorAnswer::Vendor) return QString::fromStdString(answer.name);
   // Over the MAC cell, the user learns why no vendor shows.

@@ -18,6 +18,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr auto kAnnounceEvery = std::chrono::milliseconds(100);
+constexpr auto kLinger = std::chrono::seconds(1);
+
 std::string ReverseLookup(std::uint32_t address) {
   sockaddr_in where{};
   where.sin_family = AF_INET;
@@ -89,17 +92,28 @@ struct HostNames::Shared {
   int parallel;
   std::chrono::milliseconds timeout;
   mutable std::mutex lock;
-  std::condition_variable changed;
+  std::condition_variable changed;  // a lookup is done
+  std::condition_variable work;     // an address was asked for
   std::map<std::uint32_t, Entry> entries;
   std::deque<std::uint32_t> queue;
   int threads = 0;
+  int idle = 0;  // threads waiting for an address
   bool closing = false;
+  bool unannounced = false;  // names found since the listener was last called
+  Clock::time_point announced;
   std::function<void()> listener;
 
-  // A lookup thread: takes addresses until none is left, then ends.
+  // A lookup thread: takes addresses until none has come for a second, then ends. Waiting a while
+  // keeps a scan whose answers come faster than names from starting a thread for each of them.
   static void Work(const std::shared_ptr<Shared>& self) {
     std::unique_lock<std::mutex> held(self->lock);
-    while (!self->closing && !self->queue.empty()) {
+    for (;;) {
+      if (self->queue.empty()) {
+        ++self->idle;
+        self->work.wait_for(held, kLinger, [&] { return self->closing || !self->queue.empty(); });
+        --self->idle;
+      }
+      if (self->closing || self->queue.empty()) break;
       const std::uint32_t address = self->queue.front();
       self->queue.pop_front();
       held.unlock();
@@ -108,8 +122,16 @@ struct HostNames::Shared {
       Entry& entry = self->entries[address];
       entry.done = true;
       entry.name = std::move(name);
-      const bool found = !entry.name.empty();
-      std::function<void()> listener = found && !self->closing ? self->listener : nullptr;
+      self->unannounced = self->unannounced || !entry.name.empty();
+      // Names found in a burst are announced together: when the queue runs dry, or every 100 ms.
+      const Clock::time_point now = Clock::now();
+      const bool announce =
+          self->unannounced && (self->queue.empty() || now - self->announced >= kAnnounceEvery);
+      std::function<void()> listener = announce && !self->closing ? self->listener : nullptr;
+      if (announce) {
+        self->unannounced = false;
+        self->announced = now;
+      }
       self->changed.notify_all();
       if (listener) {
         held.unlock();
@@ -132,6 +154,7 @@ HostNames::~HostNames() {
   std::lock_guard<std::mutex> held(shared_->lock);
   shared_->closing = true;
   shared_->listener = nullptr;
+  shared_->work.notify_all();
 }
 
 void HostNames::Submit(std::uint32_t address) {
@@ -140,7 +163,13 @@ void HostNames::Submit(std::uint32_t address) {
       !shared_->entries.emplace(address, Shared::Entry{Clock::now(), false, std::string()}).second)
     return;
   shared_->queue.push_back(address);
-  if (shared_->threads >= shared_->parallel) return;
+  // A waiting thread takes it; a new one starts only while fewer than `parallel` run and the
+  // queue holds more than they can take at once.
+  if (shared_->threads >= shared_->parallel ||
+      shared_->queue.size() <= static_cast<std::size_t>(shared_->idle)) {
+    shared_->work.notify_one();
+    return;
+  }
   try {
     std::thread([shared = shared_] { Shared::Work(shared); }).detach();
     ++shared_->threads;

@@ -40,7 +40,8 @@ class HostNames {
   std::string Find(std::uint32_t networkOrderAddress) const;
   // Waits until every lookup asked for is done or has taken its time-out.
   void WaitAll();
-  // Called on a lookup thread whenever a name was found.
+  // Called on a lookup thread when names were found: once for names found together (at most every
+  // 100 ms while lookups go on, and when the last lookup asked for is done).
   void SetListener(std::function<void()> listener);
 
  private:
