@@ -108,6 +108,19 @@ bench_lan() {
     row "LAN $name" "quarvo kernel engine (unprivileged): found, right MAC" \
       "$(wc -l <"$work/kernel"), $right_k" "" ""
     row "LAN $name" "quarvo kernel engine: wall" "$((t1 - t0)) ms" "" ""
+    # Names on: each answering machine's vendor and host name looked up beside the scan (the
+    # LAN's resolver is none, and its machines refuse NetBIOS), the scan's own time from its summary.
+    lan_exec_scanner ip neigh flush dev "$LAN_IF" >/dev/null 2>&1
+    t0=$(ms)
+    lan_exec_scanner "$work/bin/quarvo" scan "$first" "$last" --threads "$threads" --json \
+      >"$work/names.out" 2>"$work/names.err"
+    t1=$(ms)
+    local plain named
+    plain=$(grep -o '扫描耗时: [0-9]* ms' "$work/quarvo.err" | grep -o '[0-9]*')
+    named=$(grep -o '扫描耗时: [0-9]* ms' "$work/names.err" | grep -o '[0-9]*')
+    row "LAN $name" "quarvo raw scan time (summary): plain / --json with names" "$plain / $named ms" \
+      "names no slower" "$(awk -v p="$plain" -v n="$named" 'BEGIN { print (n <= p * 1.1 + 20) ? "met" : "MISSED" }')"
+    row "LAN $name" "  --json: lines, wall until the last name" "$(wc -l <"$work/names.out"), $((t1 - t0)) ms" "" ""
   fi
   [ -n "$responder" ] && kill "$responder" 2>/dev/null && wait "$responder" 2>/dev/null
   lan_down

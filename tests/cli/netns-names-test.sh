@@ -27,6 +27,7 @@ chmod 755 "$work"
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
+  ip netns pids "$LAN_HOSTS" 2>/dev/null | xargs -r kill 2>/dev/null  # anything else left there
   lan_down
   rm -rf "$work"
 }
