@@ -15,15 +15,7 @@ lan_require_root
 command -v python3 >/dev/null || { echo "skipped: the client needs python3"; exit 77; }
 command -v setpriv >/dev/null && command -v setcap >/dev/null || { echo "skipped: no setpriv or setcap"; exit 77; }
 
-work=$(mktemp -d /tmp/quarvo-helper.XXXXXX)
-chmod 0755 "$work"
-LAN_NO_TRAP=1
-cleanup() { lan_down; rm -rf "$work"; }
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
+lan_test_init helper
 
 # Copies a nobody may run: the helper with the capability, one without, the tool beside neither.
 mkdir -p "$work/capable" "$work/plain" "$work/tool"

@@ -21,20 +21,7 @@ ldd "$build/quarvo" 2>/dev/null | grep -q libQt6Widgets || skip "this build has 
 # shellcheck source=../linux/netns-lan.sh
 source "$fixture"
 lan_require_root
-LAN_NO_TRAP=1
-
-work=$(mktemp -d /tmp/quarvo-privilege.XXXXXX)
-chmod 0755 "$work"
-cleanup() {
-  ip netns pids "$LAN_SCANNER" 2>/dev/null | xargs -r kill -9 2>/dev/null
-  lan_down
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
+lan_test_init privilege
 holds_none() {  # holds_none STATUS-FILE: no permitted, effective or ambient capability
   grep -qx $'CapPrm:\t0000000000000000' "$1" && grep -qx $'CapEff:\t0000000000000000' "$1" &&
     grep -qx $'CapAmb:\t0000000000000000' "$1"
