@@ -279,6 +279,46 @@ TEST_F(ReportListTest, ShowsTheTableAndKeepsTheSelectionOnTheMachineAcrossInsert
   EXPECT_EQ(rightClicks, (std::vector<bool>{true, false, false, false}));
 }
 
+// A tooltip for one column: over a MAC cell the list shows what the tip gives for that cell, over
+// any other cell nothing of it; the list asks for row tooltips only once a tip is set.
+TEST_F(ReportListTest, CellTipShowsOverItsColumnOnly) {
+  Add("050");
+  Add("060");
+  CreateMissingWindows(app);
+  HWND window = WindowHandle(list);
+  EXPECT_FALSE(ListView_GetExtendedListViewStyle(window) & LVS_EX_INFOTIP);
+  SetCellTip(list, ColMac,
+             [](const std::string& mac) { return mac == "mac-060" ? std::wstring(L"Vendor Co.") : L""; });
+  EXPECT_TRUE(ListView_GetExtendedListViewStyle(window) & LVS_EX_INFOTIP);
+  const auto tipOver = [&](int row, int column) {
+    RECT cell;
+    ListView_GetSubItemRect(window, row, column, LVIR_BOUNDS, &cell);
+    POINT at{(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
+    ClientToScreen(window, &at);
+    SetCursorPos(at.x, at.y);
+    POINT now{};
+    Pump(200, [&] { return GetCursorPos(&now) && now.x == at.x && now.y == at.y; });
+    wchar_t text[80] = L"before";
+    NMLVGETINFOTIPW info{};
+    info.hdr.hwndFrom = window;
+    info.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(window));
+    info.hdr.code = LVN_GETINFOTIPW;
+    info.pszText = text;
+    info.cchTextMax = 80;
+    info.iItem = row;
+    SendMessageW(GetParent(window), WM_NOTIFY, info.hdr.idFrom, reinterpret_cast<LPARAM>(&info));
+    return std::wstring(text);
+  };
+  POINT cursor{};
+  const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  SetCursorPos(5, 5);
+  if (!GetCursorPos(&cursor) || cursor.x != 5 || !PtInRect(&screen, cursor))
+    GTEST_SKIP() << "no cursor to move";
+  EXPECT_EQ(tipOver(1, ColMac), L"Vendor Co.");
+  EXPECT_EQ(tipOver(0, ColMac), L"before");  // the tip gives nothing for this MAC
+  EXPECT_EQ(tipOver(1, ColIp), L"before");
+}
+
 // 65,536 rows from a worker while the loop runs: the list catches up in batches.
 TEST_F(ReportListTest, ManyRowsArrivingDuringAScanRepaintInBatches) {
   int refreshes = 0;

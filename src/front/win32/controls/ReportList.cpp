@@ -100,6 +100,9 @@ bool TableBinding::Notify(ControlMessage& message) {
       SelectionChanged(change->iFrom, change->iTo, change->uOldState, change->uNewState);
       return true;
     }
+    case LVN_GETINFOTIPW:
+      ShowTip(*reinterpret_cast<NMLVGETINFOTIPW*>(message.lParam));
+      return true;
     case LVN_ODFINDITEMW: {
       // Typing in the list finds a machine number.
       const auto* find = reinterpret_cast<const NMLVFINDITEMW*>(message.lParam);
@@ -112,6 +115,20 @@ bool TableBinding::Notify(ControlMessage& message) {
     default:
       return false;
   }
+}
+
+// The list asks for a row's tooltip wherever the row is hovered; the cell under the cursor decides.
+void TableBinding::ShowTip(NMLVGETINFOTIPW& info) {
+  if (!tip_ || info.pszText == nullptr || info.cchTextMax <= 0 || list_.handle == nullptr) return;
+  LVHITTESTINFO hit{};
+  if (!GetCursorPos(&hit.pt) || !ScreenToClient(list_.handle, &hit.pt)) return;
+  SendMessageW(list_.handle, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+  if (hit.iItem != info.iItem || hit.iSubItem != tipColumn_) return;
+  const std::wstring text = tip_(view_.CellText(info.iItem, tipColumn_));
+  if (text.empty()) return;
+  const std::size_t length = std::min(text.size(), static_cast<std::size_t>(info.cchTextMax - 1));
+  std::copy_n(text.begin(), length, info.pszText);
+  info.pszText[length] = L'\0';
 }
 
 void TableBinding::Refresh() {
@@ -171,6 +188,15 @@ void BindTable(ControlObject* list, ResultsTable& table) {
   UnbindTable(*list);
   list->table = std::make_unique<TableBinding>(*list, table);
   if (list->handle != nullptr) list->table->Attach();
+}
+
+void SetCellTip(ControlObject* list, int column, std::function<std::wstring(const std::string& cell)> tip) {
+  if (!list->table) return;
+  list->table->SetTip(column, std::move(tip));
+  list->extendedListStyle |= LVS_EX_INFOTIP;
+  if (list->handle != nullptr) {
+    SendMessageW(list->handle, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_INFOTIP, LVS_EX_INFOTIP);
+  }
 }
 
 void UnbindTable(ControlObject& list) {

@@ -1,6 +1,9 @@
 // The report list as a view of the results table.
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "front/win32/controls/ControlObject.h"
 #include "model/ResultsTable.h"
 
@@ -11,5 +14,9 @@ namespace quarvo {
 // FirstSelected, NextSelected report exactly what the list shows). Changes of the table from any
 // thread reach the screen in batches. The table must outlive the message loop.
 void BindTable(ControlObject* list, ResultsTable& table);
+
+// From now on the cells of `column` have a tooltip: the text that `tip` gives for the cell's text,
+// none where it gives an empty one. After BindTable.
+void SetCellTip(ControlObject* list, int column, std::function<std::wstring(const std::string& cell)> tip);
 
 }  // namespace quarvo

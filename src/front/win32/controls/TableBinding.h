@@ -6,6 +6,8 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <functional>
+#include <string>
 
 #include "app/TableView.h"
 #include "front/win32/controls/ControlObject.h"
@@ -25,11 +27,16 @@ class TableBinding final : public TableListener {
   void Detach();
   bool OwnMessage(ControlMessage& message);  // the list's own window
   bool Notify(ControlMessage& message);      // the list's WM_NOTIFY, passed on by its parent
+  void SetTip(int column, std::function<std::wstring(const std::string&)> tip) {
+    tipColumn_ = column;
+    tip_ = std::move(tip);
+  }
 
  private:
   void Refresh();
   void ShowCell(LVITEMW& item);
   void SelectionChanged(int first, int last, UINT oldState, UINT newState);
+  void ShowTip(NMLVGETINFOTIPW& info);
 
   ControlObject& list_;
   ResultsTable& table_;
@@ -37,6 +44,8 @@ class TableBinding final : public TableListener {
   std::atomic<bool> pending_{false};
   bool syncing_ = false;  // the list is being made to show the table's selection
   DWORD lastRefresh_ = 0;
+  int tipColumn_ = -1;
+  std::function<std::wstring(const std::string&)> tip_;
 };
 
 }  // namespace quarvo
