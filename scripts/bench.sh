@@ -1,23 +1,44 @@
 #!/usr/bin/env bash
 # Builds the benchmarks, runs them natively and under Wine, and prints their figures as one table.
+#   bash scripts/bench.sh                 everything (the LAN part takes about ten minutes: arp-scan
+#                                         alone needs four and a half on the /16)
+#   bash scripts/bench.sh --lan [ROW...]  only the Linux program against arp-scan on virtual LANs
+#                                         (rows as bench/arp-lan-bench.sh names them)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+lan_only=""
+if [ "${1:-}" = --lan ]; then
+  lan_only=1
+  shift
+fi
 bash scripts/setup.sh
 figures=$(mktemp)
 trap 'rm -f "$figures"' EXIT
+table() {
+  {
+    printf 'where\tfigure\tvalue\tgoal\tverdict\n'
+    cat "$figures"
+  } | column -t -s $'\t'
+}
 
 cmake -S . -B build/linux >/dev/null
-cmake --build build/linux -j"$(nproc)" --target scan_bench >/dev/null
-build/linux/bench/scan_bench native >>"$figures"
-# A list of a million rows loaded as the menu loads it: time and peak memory.
-cmake --build build/linux -j"$(nproc)" --target list_load_bench >/dev/null
-build/linux/bench/list_load_bench >>"$figures"
-# The Linux program's real ARP against arp-scan on a virtual LAN in namespaces of its own.
-for tool in arp-scan:arp-scan time:/usr/bin/time; do
+if [ -z "$lan_only" ]; then
+  cmake --build build/linux -j"$(nproc)" --target scan_bench >/dev/null
+  build/linux/bench/scan_bench native >>"$figures"
+  # A list of a million rows loaded as the menu loads it: time and peak memory.
+  cmake --build build/linux -j"$(nproc)" --target list_load_bench >/dev/null
+  build/linux/bench/list_load_bench >>"$figures"
+fi
+# The Linux program's real ARP against arp-scan on virtual LANs in namespaces of their own.
+for tool in arp-scan:arp-scan time:/usr/bin/time nftables:nft; do
   command -v "${tool#*:}" >/dev/null || apt-get install -y -qq --no-install-recommends "${tool%%:*}" >/dev/null
 done
 cmake --build build/linux -j"$(nproc)" --target quarvo >/dev/null
-bash bench/arp-lan-bench.sh build/linux/quarvo >>"$figures"
+bash bench/arp-lan-bench.sh build/linux/quarvo "$@" >>"$figures"
+if [ -n "$lan_only" ]; then
+  table
+  exit 0
+fi
 # The Linux window on a virtual display, when this build has one (Qt 6 found).
 if cmake --build build/linux -j"$(nproc)" --target qt_window_bench >/dev/null 2>&1; then
   xvfb-run -a -s "-screen 0 1024x768x24" build/linux/bench/qt_window_bench 2>/dev/null | grep -P '\t' >>"$figures" || true
@@ -47,7 +68,4 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
 grep -P '\t' "$out" | tr -d '\r' >>"$figures" || true
 rm -f "$out"
 
-{
-  printf 'where\tfigure\tvalue\tgoal\tverdict\n'
-  cat "$figures"
-} | column -t -s $'\t'
+table

@@ -45,6 +45,20 @@ struct ProbeHandle final : ArpProbe {
   void Cancel() override { ++cancels; }
 };
 
+// Every answer comes after its worker gave up, and the engine's pacer hears of it.
+struct LateHandle final : ArpProbe {
+  std::shared_ptr<ScriptedProbe> probe;
+  std::shared_ptr<arp::ArpPacer> pacer;
+  LateHandle(std::shared_ptr<ScriptedProbe> p, std::shared_ptr<arp::ArpPacer> q)
+      : probe(std::move(p)), pacer(std::move(q)) {}
+  void Request(std::uint32_t address, MacBytes& mac) override {
+    probe->Request(address, mac);
+    const arp::PaceTime sent = pacer->PaceClock().Now();
+    pacer->GaveUp(address, sent);
+    pacer->Unclaimed(address, sent + std::chrono::milliseconds(900));
+  }
+};
+
 struct CliHarness {
   JoiningThreads threads;  // first: joined last, after every part a thread may use is still there
   FakeClock clock;
@@ -56,14 +70,17 @@ struct CliHarness {
   bool terminal = false;
   std::atomic<bool> interrupt{false};
   std::vector<AttachedNetwork> networks;
-  std::string engineError;  // when set, no engine opens and this is the reason
-  ArpEngineOptions opened;  // the options of the last opening
+  std::string engineError;                   // when set, no engine opens and this is the reason
+  ArpEngineOptions opened;                   // the options of the last opening
+  std::shared_ptr<arp::ArpPacer> latePacer;  // when set, every answer comes too late
 
   CliEnvironment env{[this](const ArpEngineOptions& options) {
                        opened = options;
                        OpenedArpEngine engine;
                        engine.error = engineError;
                        if (engineError.empty()) engine.probe = std::make_unique<ProbeHandle>(probe, cancels);
+                       if (latePacer) engine.probe = std::make_unique<LateHandle>(probe, latePacer);
+                       engine.pacer = latePacer;
                        return engine;
                      },
                      [this] { return networks; },

@@ -31,7 +31,7 @@ const std::string kSavedList =
 
 TEST(ScanCommand, PrintsTheAlignedTableAndSummaryInUtf8) {
   ScanCase h;
-  EXPECT_EQ(h.Run({"scan", "192.168.1.5", " 192.168.1.1", "--timeout", "700"}), 0);
+  EXPECT_EQ(h.Run({"scan", "192.168.1.5", " 192.168.1.1", "--timeout", "700", "--rate", "15"}), 0);
   EXPECT_EQ(h.out.str(),
             "机号  IP地址       MAC地址            线程  变更  状态\n"
             "2     192.168.1.2  00-1A-2B-3C-4D-5E  2     New   √\n"
@@ -40,7 +40,16 @@ TEST(ScanCommand, PrintsTheAlignedTableAndSummaryInUtf8) {
             "扫描耗时: 0 ms\u3000IP: 3/3\u3000New: 3\n");
   EXPECT_EQ(h.err.str(), "quarvo: raw ARP engine\n");  // no progress line off a terminal
   EXPECT_EQ(h.opened.timeoutMs, 700u);
+  EXPECT_EQ(h.opened.rateCap, 15u);
   EXPECT_EQ(h.probe->RequestCount(), 5);
+}
+
+TEST(ScanCommand, SaysWhenTheNetworkHeldThePaceBack) {
+  ScanCase h;
+  h.latePacer = std::make_shared<arp::ArpPacer>(arp::SteadyPacerClock(), 800, 0);
+  EXPECT_EQ(h.Run({"scan", "192.168.1.1", "192.168.1.5", "--tsv"}), 0);
+  EXPECT_THAT(h.err.str(), HasSubstr("quarvo: the network limited the pace to about "));
+  EXPECT_THAT(h.err.str(), HasSubstr(" ARP requests a second (5 answers came too late)\n"));
 }
 
 TEST(ScanCommand, MarksAgainstALoadedListWritesItBackOnlyWithSave) {

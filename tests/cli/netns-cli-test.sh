@@ -3,8 +3,8 @@
 # The built program on the virtual LAN of tests/linux/netns-lan.sh (a scanner namespace and a hosts
 # namespace that the fixture creates and removes; nothing leaves them): a scan finds the LAN's hosts
 # with their MACs, in TSV; rows are marked against a saved list; --save writes the list's bytes
-# (code page 936, CR LF) and nothing else touches it; the kernel engine serves a user without
-# privileges; bad arguments exit 2; --localnet scans a network once and skips an idle bridge;
+# (code page 936, CR LF) and nothing else touches it; --rate holds on the wire; the kernel engine
+# serves a user without privileges; bad arguments exit 2; --localnet scans a network once and skips an idle bridge;
 # Ctrl-C ends a scan with a 60 s time-out and a wake run in a 15 s pause within a second; wake
 # sends magic packets that reach the machines' LAN with no default route and with the default
 # route on another interface.
@@ -65,6 +65,24 @@ printf '11\t%s\t02-00-00-00-00-11\r\n12\t%s\t02-00-00-00-00-12\r\n13\t%s\t02-00-
 cmp "$work/list.txt" "$work/merged.txt" || fail "--save bytes"
 [ -z "$(ls "$work" | grep -v -x -e saved.txt -e list.txt -e merged.txt -e err)" ] ||
   fail "files besides the list: $(ls "$work")"
+
+# --rate: the hosts are found, and the hosts' side never sees more requests in a second, resends
+# included. (Before the kernel engine's scan, whose kernel keeps asking silent addresses for seconds.)
+ip netns exec "$LAN_HOSTS" python3 "$here/../linux/arp_wire_count.py" "$LAN_TRUNK" >"$work/wire" 2>&1 </dev/null &
+lan_child=$!
+for _ in $(seq 100); do
+  grep -q ready "$work/wire" && break
+  sleep 0.1
+done
+out=$(scan --tsv --rate 10)
+kill -TERM "$lan_child"
+wait "$lan_child"
+lan_child=""
+expect "scan --rate 10 ($(cat "$work/err"))" "$(printf '%s\t%s\t%s\t%s\tNew\t√\n' \
+  11 "$net.11" 02-00-00-00-00-11 2 12 "$net.12" 02-00-00-00-00-12 3 13 "$net.13" 02-00-00-00-00-13 4)" "$out"
+read -r _ requests _ busiest < <(grep busiest "$work/wire")
+[ "${requests:-0}" -ge 11 ] && [ "${busiest:-99}" -le 10 ] ||
+  fail "--rate 10: $(cat "$work/wire")"
 
 # Without privileges the kernel engine answers, and says so.
 out=$(cd "$work" && lan_exec_scanner setpriv --reuid=65534 --regid=65534 --clear-groups \

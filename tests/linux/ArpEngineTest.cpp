@@ -8,6 +8,7 @@
 #include <linux/rtnetlink.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -92,6 +93,7 @@ struct Sent {
   int ifindex;       // packet sockets
   std::uint32_t to;  // the asked address, host order (packet and UDP sockets)
   Bytes bytes;
+  Clock::time_point at;
 };
 
 // The network the fake calls stand for. Answers go into the far end of the engine's socket.
@@ -102,6 +104,9 @@ struct FakeNet {
   int sendErrors = 0, sendErrno = 0;           // the next sends on packet or UDP sockets fail
   std::vector<Sent> sent;
   std::map<std::uint32_t, std::vector<MacBytes>> hosts;  // who answers, with which MACs in turn
+  std::map<std::uint32_t, int> deaf;                     // requests a host misses before it answers
+  std::map<std::uint32_t, int> lateMs;                   // a host answers this long after a request
+  std::vector<std::thread> later;                        // the late answers, joined by the test
   std::vector<Bytes> table;                              // what a dump of the neighbour table holds
   bool loseNotifications = false;                        // a send overflows the netlink buffer instead
   std::mutex receiversMutex;  // apart: the receive thread must not wait for a blocked writer
@@ -139,7 +144,8 @@ ssize_t FakeSendto(int fd, const void* bytes, size_t size, int, const sockaddr* 
   std::lock_guard<std::mutex> lock(net->mutex);
   const int domain = net->sockets.at(fd).first;
   Sent sent{domain, 0, 0,
-            Bytes(static_cast<const std::uint8_t*>(bytes), static_cast<const std::uint8_t*>(bytes) + size)};
+            Bytes(static_cast<const std::uint8_t*>(bytes), static_cast<const std::uint8_t*>(bytes) + size),
+            Clock::now()};
   if (domain == AF_NETLINK) {  // a dump request: the table, then its end
     nlmsghdr request;
     std::memcpy(&request, bytes, sizeof request);
@@ -172,6 +178,20 @@ ssize_t FakeSendto(int fd, const void* bytes, size_t size, int, const sockaddr* 
   if (domain == AF_INET) sent.ifindex = net->ResolvingIndex(fd);
   net->sent.push_back(sent);
   if (net->loseNotifications) net->Write(AF_NETLINK, Bytes{'E'});
+  if (net->deaf[sent.to] > 0) {
+    --net->deaf[sent.to];
+    return static_cast<ssize_t>(size);
+  }
+  if (net->lateMs.count(sent.to) != 0) {
+    net->later.emplace_back([domain, to = sent.to, after = net->lateMs[sent.to]] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(after));
+      std::lock_guard<std::mutex> lock(net->mutex);
+      const MacBytes mac = HostMac(to);
+      if (domain == AF_PACKET) net->Arp(2, PACKET_HOST, kArpReply, mac, to);
+      if (domain == AF_INET) net->Write(AF_NETLINK, Neighbour(RTM_NEWNEIGH, to, NUD_REACHABLE, &mac));
+    });
+    return static_cast<ssize_t>(size);
+  }
   for (const MacBytes& mac : net->hosts[sent.to]) {
     if (domain == AF_PACKET) net->Arp(sent.ifindex, PACKET_HOST, kArpReply, mac, sent.to);
     if (domain == AF_INET && !net->loseNotifications)
@@ -245,13 +265,15 @@ class ArpEngineTest : public testing::Test {
     calls.neighbourTimes = [](const std::string&) { return NeighbourTimes{200, 100, 2}; };
   }
   void TearDown() override {
+    for (std::thread& answer : fake_.later) answer.join();
     LinuxNetCalls() = system_;
     EXPECT_TRUE(fake_.sockets.empty()) << "a socket was left open";
   }
 
-  OpenedArpEngine Open(ArpEngineKind kind, std::uint32_t timeoutMs = 300) {
+  OpenedArpEngine Open(ArpEngineKind kind, std::uint32_t timeoutMs = 300, std::uint32_t rateCap = 0) {
     ArpEngineOptions options;
     options.timeoutMs = timeoutMs;
+    options.rateCap = rateCap;
     options.allowRaw = kind == ArpEngineKind::Raw;
     options.allowKernel = kind == ArpEngineKind::Kernel;
     options.helperPath = kNoHelper;
@@ -271,6 +293,17 @@ class ArpEngineTest : public testing::Test {
   std::size_t SentCount() {
     std::lock_guard<std::mutex> lock(fake_.mutex);
     return fake_.sent.size();
+  }
+  std::size_t SentTo(std::uint32_t ip) {
+    std::lock_guard<std::mutex> lock(fake_.mutex);
+    return static_cast<std::size_t>(std::count_if(fake_.sent.begin(), fake_.sent.end(),
+                                                  [ip](const Sent& sent) { return sent.to == ip; }));
+  }
+  // Asks every address at once, each on a worker of its own.
+  void AskAll(ArpProbe& probe, const std::vector<std::uint32_t>& ips) {
+    std::vector<std::thread> workers;
+    for (const std::uint32_t ip : ips) workers.emplace_back([&, ip] { Ask(probe, ip); });
+    for (std::thread& worker : workers) worker.join();
   }
 
   const NetCalls system_ = LinuxNetCalls();
@@ -667,6 +700,62 @@ TEST_F(ArpEngineTest, HelperThatEndsLeavesTheRunToTheFallback) {
   EXPECT_LT(took, std::chrono::milliseconds(1000));
   engine->BeginScan(htonl(Ip(192, 168, 7, 1)), 254);
   EXPECT_EQ(Ask(*engine, later + 1), HostMac(later + 1));
+}
+
+// The loss the engine measured sets how often a silent address is asked: a machine behind that
+// loss must still be found.
+TEST_F(ArpEngineTest, RawAsksASilentAddressAsOftenAsTheMeasuredLossCallsFor) {
+  std::vector<std::uint32_t> hosts;
+  for (int i = 1; i <= 30; ++i) hosts.push_back(Ip(192, 168, 7, 100 + i));
+  const std::uint32_t silent = Ip(192, 168, 7, 200), silentToo = Ip(192, 168, 7, 201);
+  for (const bool lossy : {false, true}) {
+    SCOPED_TRACE(lossy ? "every machine missed its first request" : "a clean wire");
+    for (const std::uint32_t ip : hosts) {
+      fake_.hosts[ip] = {HostMac(ip)};
+      fake_.deaf[ip] = lossy ? 1 : 0;
+    }
+    const OpenedArpEngine engine = Open(ArpEngineKind::Raw);
+    AskAll(*engine.probe, hosts);
+    EXPECT_EQ(Ask(*engine.probe, lossy ? silentToo : silent), MacBytes{});
+    EXPECT_EQ(SentTo(lossy ? silentToo : silent), lossy ? 6u : 2u);
+  }
+}
+
+// An answer that comes after its worker gave up: the network is behind, and the pace halves.
+TEST_F(ArpEngineTest, LateAnswersSlowTheEngineDown) {
+  for (const ArpEngineKind kind : kBoth) {
+    SCOPED_TRACE(ArpEngineName(kind));
+    const std::uint32_t slow = Ip(192, 168, 7, kind == ArpEngineKind::Raw ? 70 : 71);
+    fake_.lateMs[slow] = 400;
+    const OpenedArpEngine engine = Open(kind, 200);
+    EXPECT_EQ(Ask(*engine.probe, slow), MacBytes{});
+    for (int i = 0; i < 200 && engine.pacer->Rate() == arp::ArpPacer::kStartRate; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_DOUBLE_EQ(engine.pacer->Rate(), arp::ArpPacer::kStartRate * arp::ArpPacer::kLateCut);
+    const arp::PaceReport report = engine.pacer->TakeReport();
+    EXPECT_EQ(report.lateAnswers, 1u);
+    EXPECT_TRUE(report.limited);
+  }
+}
+
+// --rate holds on the wire, resends included; the kernel sends up to three requests for each
+// datagram, so it gets a third of the cap.
+TEST_F(ArpEngineTest, TheRateCapHoldsInEveryWindowOfTheWire) {
+  std::vector<std::uint32_t> silent;
+  for (int i = 1; i <= 20; ++i) silent.push_back(Ip(192, 168, 7, 150 + i));
+  for (const ArpEngineKind kind : kBoth) {
+    SCOPED_TRACE(ArpEngineName(kind));
+    fake_.sent.clear();
+    const OpenedArpEngine engine = Open(kind, 100, 30);
+    AskAll(*engine.probe, silent);
+    std::vector<Clock::time_point> wire;
+    for (const Sent& sent : fake_.sent)
+      if (sent.domain != AF_NETLINK) wire.push_back(sent.at);
+    EXPECT_GE(wire.size(), silent.size());
+    const std::size_t cap = kind == ArpEngineKind::Raw ? 30 : 10;
+    for (std::size_t i = 0; i + cap < wire.size(); ++i)
+      EXPECT_GE(wire[i + cap] - wire[i], std::chrono::seconds(1)) << "request " << i + cap;
+  }
 }
 
 }  // namespace

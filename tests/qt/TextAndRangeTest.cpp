@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "front/qt/LocalRange.h"
+#include "front/qt/RateSetting.h"
 #include "platform/posix/Cp936Utf8.h"
 
 namespace quarvo {
@@ -66,6 +67,29 @@ TEST(LocalRange, DefaultRouteInterfaceAndTheHostsAroundAnAddress) {
     const AddressRange range = RangeAround(c.address, c.prefix);
     EXPECT_EQ(range.first, c.first) << c.prefix;
     EXPECT_EQ(range.last, c.last) << c.prefix;
+  }
+}
+
+TEST(RateSetting, AWholeNumberInRangeCapsTheWindowsScansAnythingElseIsNoCap) {
+  struct OneKey final : ProfileStore {
+    std::string value;
+    bool present = false;
+    std::string GetString(const std::string& section, const std::string& key,
+                          const std::string& fallback) override {
+      return present && section == "set" && key == "rate" ? value : fallback;
+    }
+    bool WriteString(const std::string&, const std::string&, const std::string&) override { return false; }
+  } profile;
+  EXPECT_EQ(RateSetting(profile), 0u) << "absent by default";
+  const struct {
+    const char* value;
+    std::uint32_t rate;
+  } cases[] = {{"15", 15}, {" 15 ", 15}, {"1", 1},      {"100000", 100000}, {"", 0},
+               {"0", 0},   {"-5", 0},    {"100001", 0}, {"fast", 0},        {"15/s", 0}};
+  profile.present = true;
+  for (const auto& c : cases) {
+    profile.value = c.value;
+    EXPECT_EQ(RateSetting(profile), c.rate) << "'" << c.value << "'";
   }
 }
 

@@ -112,22 +112,38 @@ struct Ui {
   std::shared_ptr<HostNameSource> names;           // none: no host names
   ArpProbe* engineProbe = &probe;                  // what the opened engine asks
   std::function<void(const std::string&)> report;  // what the engine may say
+  std::shared_ptr<arp::ArpPacer> pacer;            // with the engine, when set
+  bool lateAnswers = false;                        // every answer comes after its worker gave up
   std::unique_ptr<QtProgram> program;
+
+  // The engine's side of answers that come too late: the pacer hears of each.
+  struct LateProbe final : ArpProbe {
+    Ui& ui;
+    explicit LateProbe(Ui& owner) : ui(owner) {}
+    void Request(std::uint32_t address, MacBytes& mac) override {
+      ui.probe.Request(address, mac);
+      if (!ui.lateAnswers) return;
+      const arp::PaceTime sent = ui.pacer->PaceClock().Now();
+      ui.pacer->GaveUp(address, sent);
+      ui.pacer->Unclaimed(address, sent + std::chrono::milliseconds(900));
+    }
+  };
 
   void Open() {
     auto openEngine = [this](const ArpEngineOptions& options) {
       report = options.report;
       OpenedArpEngine opened;
       if (engine) opened.probe = std::make_unique<ProbeRef>(engineProbe);
+      opened.pacer = pacer;
       opened.kind = engine.value_or(ArpEngineKind::Raw);
       opened.error = "socket: Operation not permitted";
       return opened;
     };
     std::function<std::unique_ptr<HostNames>()> hostNames;
     if (names) hostNames = [this] { return std::make_unique<HostNames>(names, 4, std::chrono::seconds(5)); };
-    program = std::make_unique<QtProgram>(WindowSeams{clock, threads, files, profile, socket, openEngine,
-                                                      [this] { return ownRange; }, &dialogs,
-                                                      "/opt/q/lib/quarvo/quarvo-arp", vendorFolders, hostNames});
+    program = std::make_unique<QtProgram>(
+        WindowSeams{clock, threads, files, profile, socket, openEngine, [this] { return ownRange; }, &dialogs,
+                    "/opt/q/lib/quarvo/quarvo-arp", vendorFolders, hostNames});
     program->Show();
   }
   ~Ui() {
@@ -335,6 +351,25 @@ TEST(QtWindow, TheWindowAnswersWhileALargeListLoads) {
   EXPECT_TRUE(ui.dialogs.calls.empty());
 }
 
+// A network that could not keep up: the title says so after the summary, until a scan that went well.
+TEST(QtWindow, TheTitleSaysWhenTheNetworkHeldThePaceBack) {
+  Ui ui;
+  ui.pacer = std::make_shared<arp::ArpPacer>(arp::SteadyPacerClock(), 800, 0);
+  ui.lateAnswers = true;
+  Ui::LateProbe late(ui);
+  ui.engineProbe = &late;
+  ui.Open();
+  ui.Scan("10.0.0.1", "10.0.0.3", "1");
+  ui.Settle();
+  EXPECT_TRUE(ui.W().windowTitle().startsWith("扫描耗时")) << ui.W().windowTitle().toStdString();
+  EXPECT_TRUE(ui.W().windowTitle().contains("[ARP: raw]  [网络限制了速度：约 "));
+  EXPECT_TRUE(ui.W().windowTitle().endsWith("，迟到应答 3]")) << ui.W().windowTitle().toStdString();
+  ui.lateAnswers = false;
+  ui.Scan("10.0.0.1", "10.0.0.3", "1");
+  ui.Settle();
+  EXPECT_TRUE(ui.W().windowTitle().endsWith("  [ARP: raw]")) << ui.W().windowTitle().toStdString();
+}
+
 TEST(QtWindow, MenuCommandsRightClickAndF1) {
   Ui ui;
   ui.StoreList({{"1", "10.0.0.1", "00-00-00-00-00-01"},
@@ -482,7 +517,8 @@ TEST(QtWindow, EngineNoteKernelHintAndNoEngine) {
   kernel.Scan("10.0.0.1", "10.0.0.1", "0");
   kernel.Scan("10.0.0.1", "10.0.0.1", "0");  // the hint comes once
   ASSERT_EQ(kernel.dialogs.calls.size(), 1u);
-  EXPECT_NE(U(kernel.dialogs.calls[0]).indexOf("sudo setcap cap_net_raw+ep /opt/q/lib/quarvo/quarvo-arp"), -1);
+  EXPECT_NE(U(kernel.dialogs.calls[0]).indexOf("sudo setcap cap_net_raw+ep /opt/q/lib/quarvo/quarvo-arp"),
+            -1);
   EXPECT_TRUE(kernel.W().windowTitle().endsWith("[ARP: kernel]"));
   EXPECT_EQ(kernel.M().rowCount(), 1);
 

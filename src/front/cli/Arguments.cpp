@@ -82,6 +82,10 @@ ScanArguments ParseScan(const std::vector<std::string>& words) {
     scan.timeoutMs = static_cast<std::uint32_t>(
         IntegerIn(v, 1, kMaxTimeoutMs, "a time-out from 1 to " + std::to_string(kMaxTimeoutMs) + " ms"));
   });
+  options.Option("--rate", [&](const std::string& v) {
+    scan.rate = static_cast<std::uint32_t>(
+        IntegerIn(v, 1, kMaxRate, "a rate from 1 to " + std::to_string(kMaxRate) + " requests a second"));
+  });
   options.Switch("--localnet", [&] { scan.localnet = true; });
   options.Switch("--save", [&] { scan.save = true; });
   options.Switch("--tsv", [&] { scan.tsv = true; });

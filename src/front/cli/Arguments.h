@@ -21,6 +21,7 @@ struct ScanArguments {
   bool names = false;  // vendor and host name columns in the aligned table
   bool json = false;   // JSON Lines, with vendor and host name
   std::uint32_t timeoutMs = ArpEngineOptions{}.timeoutMs;
+  std::uint32_t rate = 0;  // --rate: requests a second at most; 0 for none
 };
 
 struct WakeArguments {
@@ -50,5 +51,7 @@ Arguments ParseArguments(const std::vector<std::string>& words);
 
 // The longest --timeout taken, in milliseconds.
 inline constexpr std::uint32_t kMaxTimeoutMs = 60000;
+// The highest --rate taken, requests a second.
+inline constexpr std::uint32_t kMaxRate = 100000;
 
 }  // namespace quarvo

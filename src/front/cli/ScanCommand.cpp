@@ -101,10 +101,19 @@ class NamingProbe final : public ArpProbe {
   HostNames& names_;
 };
 
+// What the user should know about the pace: said only when the network held it back.
+std::string PaceNote(const arp::PaceReport& report) {
+  if (!report.limited) return std::string();
+  std::string note = "the network limited the pace to about " +
+                     std::to_string(static_cast<long>(report.averageRate + 0.5)) + " ARP requests a second";
+  if (report.lateAnswers > 0) note += " (" + std::to_string(report.lateAnswers) + " answers came too late)";
+  return note;
+}
+
 // One scan of one range through the Start button's handler; returns the table and summary text
 // for standard output (and the summary for standard error with --tsv).
 std::string ScanOne(const ScanArguments& arguments, const ScanRange& range, std::shared_ptr<ArpProbe> engine,
-                    CliEnvironment& env, HostNames* hostNames, bool& interrupted) {
+                    arp::ArpPacer* pacer, CliEnvironment& env, HostNames* hostNames, bool& interrupted) {
   if (hostNames != nullptr) engine = std::make_shared<NamingProbe>(std::move(engine), *hostNames);
   auto session = RunSession::Create(env.clock, env.threads, env.wakeSocket, env.files, std::move(engine),
                                     arguments.listFile.value_or(texts::kResultsFileName));
@@ -144,6 +153,8 @@ std::string ScanOne(const ScanArguments& arguments, const ScanRange& range, std:
   if (arguments.save && !SaveListOnRequest(s.persistence)) throw failedWithErrors(kExitFailed);
 
   const std::vector<CellRow> rows = Utf8Rows(s.table);
+  const std::string pace = pacer != nullptr ? PaceNote(pacer->TakeReport()) : std::string();
+  if (!pace.empty()) env.err << "quarvo: " << pace << "\n";
   if (arguments.tsv) {
     env.err << summary << "\n";
     return TsvLines(rows);
@@ -193,6 +204,7 @@ int RunScanCommand(const ScanArguments& arguments, CliEnvironment& env) {
     options.timeoutMs = arguments.timeoutMs;
     // On the thread that starts each scan, before its progress line.
     options.report = [&env](const std::string& line) { env.err << "quarvo: " << line << "\n" << std::flush; };
+    options.rateCap = arguments.rate;
     OpenedArpEngine opened = env.openArpEngine(options);
     if (!opened.probe) throw ScanFailure{kExitFailed, opened.error};
     env.err << "quarvo: " << env.engineName(opened.kind) << " ARP engine\n";
@@ -206,11 +218,12 @@ int RunScanCommand(const ScanArguments& arguments, CliEnvironment& env) {
       }
       if (env.hostNames) hostNames = env.hostNames();
     }
+    if (opened.pacer != nullptr) opened.pacer->TakeReport();  // the scans' own reports start here
     // Machine numbers are unique within one range only: each network is scanned into a table of
     // its own and printed on its own.
     for (const ScanRange& range : ranges) {
       if (!range.label.empty()) env.err << "quarvo: scanning " << range.label << "\n";
-      output += ScanOne(arguments, range, engine, env, hostNames.get(), interrupted);
+      output += ScanOne(arguments, range, engine, opened.pacer.get(), env, hostNames.get(), interrupted);
       if (interrupted) break;
     }
   } catch (const ScanFailure& failure) {

@@ -7,6 +7,14 @@ namespace quarvo::linuxtexts {
 inline constexpr char kRawEngineNote[] = "  [ARP: raw]";
 inline constexpr char kHelperEngineNote[] = "  [ARP: raw (helper)]";
 inline constexpr char kKernelEngineNote[] = "  [ARP: kernel]";
+// After the summary when the network held the pace back: the requests a second, and how many
+// answers came after their address was given up.
+inline constexpr char kPaceNoteStart[] = "  [网络限制了速度：约 ";
+inline constexpr char kPaceNoteRate[] = " 个请求/秒";
+inline constexpr char kPaceNoteLate[] = "，迟到应答 ";
+inline constexpr char kPaceNoteEnd[] = "]";
+// The settings key of the most ARP requests a second, beside the range; absent for no cap.
+inline constexpr char kSettingsRateKey[] = "rate";
 // The raw engine needs its helper program, which alone holds the privilege to send ARP frames; the
 // kernel engine scans meanwhile. The window itself never needs the privilege.
 inline constexpr char kKernelEngineHint[] =

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "front/qt/LinuxTexts.h"
+#include "front/qt/RateSetting.h"
 #include "net/Ipv4Text.h"
 #include "platform/posix/Cp936Utf8.h"
 #include "store/ProfileStore.h"
@@ -99,9 +100,25 @@ void QtProgram::OnStartStop() {
   if (starts) {
     std::lock_guard<std::mutex> lock(notesMutex_);
     scanNotes_.clear();
+    paceNote_.reset();
+    if (pacer_ != nullptr) pacer_->TakeReport();  // the next report covers this scan
   }
   OnStartStopClick(commands_);
 }
+
+namespace {
+
+// After a scan's summary when the network held the pace back: the requests a second, and how many
+// answers came after their address was given up.
+std::string PaceNote(const arp::PaceReport& report) {
+  if (!report.limited) return std::string();
+  std::string note = linuxtexts::kPaceNoteStart +
+                     std::to_string(static_cast<long>(report.averageRate + 0.5)) + linuxtexts::kPaceNoteRate;
+  if (report.lateAnswers > 0) note += linuxtexts::kPaceNoteLate + std::to_string(report.lateAnswers);
+  return note + linuxtexts::kPaceNoteEnd;
+}
+
+}  // namespace
 
 std::string QtProgram::CaptionNote(const std::string& caption) {
   if (caption.rfind(std::string(texts::kRunScan) + texts::kSummaryElapsed, 0) != 0) return std::string();
@@ -109,6 +126,8 @@ std::string QtProgram::CaptionNote(const std::string& caption) {
   {
     std::lock_guard<std::mutex> lock(notesMutex_);
     for (const std::string& line : scanNotes_) note += "  [" + line + "]";
+    if (!paceNote_) paceNote_ = pacer_ != nullptr ? PaceNote(pacer_->TakeReport()) : std::string();
+    note += *paceNote_;
   }
   const std::uint32_t unprobed = state.UnprobedAddresses;
   const std::uint32_t count = state.IpCount;
@@ -128,6 +147,7 @@ bool QtProgram::OpenEngine() {
     std::lock_guard<std::mutex> lock(notesMutex_);
     scanNotes_.push_back(line);
   };
+  options.rateCap = RateSetting(seams_.profile);
   OpenedArpEngine opened = seams_.openEngine(options);
   if (!opened.probe) {
     dialogs_.ShowError(
@@ -135,6 +155,7 @@ bool QtProgram::OpenEngine() {
     return false;
   }
   probe_.Set(std::move(opened.probe));
+  pacer_ = opened.pacer;
   switch (opened.kind) {
     case ArpEngineKind::Raw:
       port_.SetTitleNote(linuxtexts::kRawEngineNote);

@@ -106,7 +106,9 @@ class QtProgram {
   std::unique_ptr<HostNames> hostNames_;  // kept to the process's end: lookups may still finish
   EngineProbe probe_;
   std::mutex notesMutex_;
-  std::vector<std::string> scanNotes_;  // the engine's lines of the current scan
+  std::vector<std::string> scanNotes_;    // the engine's lines of the current scan
+  std::shared_ptr<arp::ArpPacer> pacer_;  // with the engine
+  std::optional<std::string> paceNote_;   // the current scan's, once its summary shows; under notesMutex_
   UiBatcher batcher_;
   QtWindowPort port_{batcher_};
   ResultsModel model_{table, batcher_};

@@ -209,18 +209,22 @@ void Waiters::Remove(std::uint64_t key, Waiter& waiter) {
   }
 }
 
-void Waiters::Settle(std::uint64_t key, const MacBytes* mac) {
+bool Waiters::Settle(std::uint64_t key, const MacBytes* mac, PaceTime at) {
   auto [first, last] = waiting_.equal_range(key);
+  bool settled = false;
   for (auto it = first; it != last; ++it) {
     Waiter& waiter = *it->second;
+    settled = true;
     if (waiter.done) continue;
     waiter.done = true;
     if (mac != nullptr) {
       waiter.answered = true;
       waiter.mac = *mac;
+      waiter.answeredAt = at;
     }
     waiter.wake.notify_one();
   }
+  return settled;
 }
 
 void Waiters::Cancel() {
@@ -289,11 +293,33 @@ std::string ErrorText(int error) {
 
 }  // namespace arp
 
-OpenedArpEngine OpenArpEngine(const ArpEngineOptions& options) {
+namespace {
+
+// The kernel sends up to three requests for each address it is asked to resolve, a second apart:
+// under a cap its datagrams get a pacer of their own at a third of it, which keeps every second
+// of the wire within the cap.
+ArpEngineOptions KernelOptions(ArpEngineOptions options) {
+  if (options.rateCap > 0) {
+    options.rateCap = std::max<std::uint32_t>(1, options.rateCap / arp::kKernelRequestsPerAddress);
+    options.pacer =
+        std::make_shared<arp::ArpPacer>(arp::SteadyPacerClock(), options.timeoutMs, options.rateCap);
+  }
+  return options;
+}
+
+}  // namespace
+
+OpenedArpEngine OpenArpEngine(const ArpEngineOptions& given) {
   OpenedArpEngine opened;
   std::vector<LinkAddress> links;
   opened.error = arp::ReadLinks(links);
   if (!opened.error.empty()) return opened;
+  ArpEngineOptions options = given;
+  if (options.pacer == nullptr) {
+    options.pacer =
+        std::make_shared<arp::ArpPacer>(arp::SteadyPacerClock(), options.timeoutMs, options.rateCap);
+  }
+  opened.pacer = options.pacer;
   std::string rawError, kernelError;
   if (options.allowRaw) {
     opened.kind = ArpEngineKind::Raw;
@@ -310,7 +336,7 @@ OpenedArpEngine OpenArpEngine(const ArpEngineOptions& options) {
         fallback = [options, links] {
           std::fputs("quarvo: the ARP helper has ended; the kernel ARP engine goes on\n", stderr);
           std::string error;
-          return arp::OpenKernelEngine(options, links, error);
+          return arp::OpenKernelEngine(KernelOptions(options), links, error);
         };
       }
     }
@@ -320,6 +346,10 @@ OpenedArpEngine OpenArpEngine(const ArpEngineOptions& options) {
     }
   }
   if (options.allowKernel) {
+    if (given.pacer == nullptr) {
+      options = KernelOptions(options);
+      opened.pacer = options.pacer;
+    }
     opened.probe = arp::OpenKernelEngine(options, links, kernelError);
     if (opened.probe != nullptr) {
       opened.kind = ArpEngineKind::Kernel;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "net/ArpProbe.h"
+#include "platform/linux/ArpPacer.h"
 
 namespace quarvo {
 
@@ -19,8 +20,13 @@ namespace quarvo {
 enum class ArpEngineKind { Raw, Helper, Kernel };
 
 struct ArpEngineOptions {
-  // How long a silent address holds a worker, in all, retries included.
+  // The longest a silent address holds a worker, in all, retries included; the engine gives up
+  // sooner once the answers it measured tell that an answer is very unlikely.
   std::uint32_t timeoutMs = 800;
+  // Requests a second on the wire, resends included, in any one-second window; 0 for no cap.
+  std::uint32_t rateCap = 0;
+  // The pace of the engine's requests; OpenArpEngine makes one when it is null.
+  std::shared_ptr<arp::ArpPacer> pacer;
   // Raw is tried first unless this says otherwise (tests force one engine).
   bool allowRaw = true;
   bool allowKernel = true;
@@ -44,8 +50,9 @@ struct AttachedNetwork {
 struct OpenedArpEngine {
   std::unique_ptr<ArpProbe> probe;  // null when no engine could be opened; `error` then says why
   ArpEngineKind kind = ArpEngineKind::Raw;
-  std::string error;      // UTF-8, for the terminal and the window
-  std::string whyNotRaw;  // the kernel engine runs: why neither raw way could be had
+  std::string error;                     // UTF-8, for the terminal and the window
+  std::string whyNotRaw;                 // the kernel engine runs: why neither raw way could be had
+  std::shared_ptr<arp::ArpPacer> pacer;  // how the requests were paced; with the probe
 };
 
 // Opens the engine the process may use: raw when it may open an AF_PACKET socket itself, else the

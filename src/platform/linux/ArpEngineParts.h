@@ -23,6 +23,22 @@ using Clock = std::chrono::steady_clock;
 // transmit queue) before it counts as silent. Entries of a full table age out in seconds.
 inline constexpr std::chrono::seconds kRoomWait{30};
 
+// How many requests the kernel sends for an address it is asked to resolve, a second apart (its
+// default number of broadcast probes).
+inline constexpr std::uint32_t kKernelRequestsPerAddress = 3;
+
+// The pacer the options carry, or one of the engine's own.
+inline std::shared_ptr<ArpPacer> PacerOf(const ArpEngineOptions& options) {
+  return options.pacer != nullptr
+             ? options.pacer
+             : std::make_shared<ArpPacer>(SteadyPacerClock(), options.timeoutMs, options.rateCap);
+}
+
+// A time of the pacer's clock as a time of the steady clock the engines wait on.
+inline Clock::time_point SteadyTime(PaceTime time) {
+  return Clock::time_point(std::chrono::duration_cast<Clock::duration>(time));
+}
+
 // Where a request for an address goes.
 struct Route {
   enum Kind { OffLink, Own, OnLink } kind = OffLink;
@@ -78,6 +94,7 @@ class Waiters {
     bool done = false;
     bool answered = false;
     MacBytes mac{};
+    PaceTime answeredAt{};
     std::condition_variable wake;
   };
 
@@ -88,8 +105,9 @@ class Waiters {
   // With `mutex` held.
   void Add(std::uint64_t key, Waiter& waiter) { waiting_.emplace(key, &waiter); }
   void Remove(std::uint64_t key, Waiter& waiter);
-  // The first answer for a waiter wins; a null mac settles it as silent. With `mutex` held.
-  void Settle(std::uint64_t key, const MacBytes* mac);
+  // The first answer for a waiter wins; a null mac settles it as silent. With `mutex` held. False
+  // when no worker waited for the key.
+  bool Settle(std::uint64_t key, const MacBytes* mac, PaceTime at = {});
   std::vector<std::uint64_t> Keys() const;
   // Settles every waiter as silent and sets `cancelled`. With `mutex` held.
   void Cancel();

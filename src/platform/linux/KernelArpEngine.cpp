@@ -52,7 +52,11 @@ std::string BaseName(const std::string& name) {
 class KernelArpEngine final : public ArpProbe {
  public:
   KernelArpEngine(const ArpEngineOptions& options, std::vector<LinkAddress> links, int netlink)
-      : timeout_(options.timeoutMs), report_(options.report), links_(std::move(links)), netlink_(netlink) {}
+      : timeout_(options.timeoutMs),
+        pacer_(PacerOf(options)),
+        report_(options.report),
+        links_(std::move(links)),
+        netlink_(netlink) {}
 
   ~KernelArpEngine() override {
     if (receiver_.joinable()) {
@@ -137,8 +141,11 @@ class KernelArpEngine final : public ArpProbe {
   }
 
   void Cancel() override {
-    std::lock_guard<std::mutex> lock(waiters_.mutex);
-    waiters_.Cancel();
+    {
+      std::lock_guard<std::mutex> lock(waiters_.mutex);
+      waiters_.Cancel();
+    }
+    pacer_->Cancel();  // workers waiting for their turn on the wire
   }
 
   void Request(std::uint32_t networkOrderAddress, MacBytes& mac) override {
@@ -166,8 +173,10 @@ class KernelArpEngine final : public ArpProbe {
       if (triggered != triggered_.end()) triggeredUntil = triggered->second;
       waiters_.Add(key, waiter);
     }
-    // Held but not confirmed lately: the kernel first waits, then asks, at its own pace.
-    const std::chrono::milliseconds wait = held ? std::max(timeout_, ResolutionTime(*link)) : timeout_;
+    // Held but not confirmed lately: the kernel first waits, then asks, at its own pace. Else the
+    // pacer's wait, which the answers measured in this scan may shorten below the time-out.
+    const PaceTime wait = held ? PaceTime(std::max(timeout_, ResolutionTime(*link))) : pacer_->Plan().giveUp;
+    PaceTime first = kNever;
     if (triggeredUntil) {
       std::unique_lock<std::mutex> lock(waiters_.mutex);
       waiter.wake.wait_until(lock, *triggeredUntil, [&] { return waiter.done; });
@@ -176,16 +185,25 @@ class KernelArpEngine final : public ArpProbe {
       // out. While the table is full the kernel also drops unresolved entries to make room, and an
       // answer that comes for a dropped entry goes unseen: an address still silent after a wait
       // during which the table was full is asked again.
-      for (int round = 1; TriggerWithRoom(*link, networkOrderAddress, waiter); ++round) {
-        const std::int64_t sent = Clock::now().time_since_epoch().count();
+      PaceTime sent{};
+      for (int round = 1; TriggerWithRoom(*link, networkOrderAddress, waiter, sent); ++round) {
+        first = std::min(first, sent);
         std::unique_lock<std::mutex> lock(waiters_.mutex);
-        if (waiter.wake.wait_for(lock, wait, [&] { return waiter.done; })) break;
-        if (round == kFullTableRounds || lastFull_.load() < sent) break;
+        if (waiter.wake.wait_until(lock, SteadyTime(sent + wait), [&] { return waiter.done; })) break;
+        if (round == kFullTableRounds || lastFull_.load() < sent.count()) break;
       }
     }
     std::lock_guard<std::mutex> lock(waiters_.mutex);
     waiters_.Remove(key, waiter);
     if (waiter.answered) mac = waiter.mac;
+    // Only what this request itself asked tells about the wire; the kernel's own resends are not
+    // seen, so every answer counts as one to the first request.
+    if (first == kNever || held) return;
+    if (waiter.answered) {
+      pacer_->Answered(first, first, waiter.answeredAt, 1);
+    } else if (!waiters_.cancelled) {
+      pacer_->GaveUp(key, first);
+    }
   }
 
  private:
@@ -229,14 +247,24 @@ class KernelArpEngine final : public ArpProbe {
     return error;
   }
 
-  bool TriggerWithRoom(const LinkAddress& link, std::uint32_t networkOrderAddress, Waiters::Waiter& waiter) {
+  // The datagram in its turn on the wire; `at` is when it went. False when it could not go (or
+  // the wait for the turn was cancelled); true also when the answer came meanwhile.
+  bool TriggerWithRoom(const LinkAddress& link, std::uint32_t networkOrderAddress, Waiters::Waiter& waiter,
+                       PaceTime& at) {
     const Clock::time_point giveUp = Clock::now() + kRoomWait;
     auto pause = std::chrono::milliseconds(5);
     for (;;) {
-      const int error = Trigger(link, networkOrderAddress);
+      int error = 0;
+      const auto trigger = [&](PaceTime) {
+        error = Trigger(link, networkOrderAddress);
+        return error == 0;
+      };
+      if (!pacer_->Send(false, trigger, at)) return false;
       if (error == 0) return true;
+      // No room here is a full neighbour table, the engine's own unresolved addresses: no sign
+      // that the wire is overloaded, and waited out below rather than paced.
       if (!LacksRoom(error) || Clock::now() >= giveUp) return false;
-      lastFull_ = Clock::now().time_since_epoch().count();
+      lastFull_ = pacer_->PaceClock().Now().count();
       std::unique_lock<std::mutex> lock(waiters_.mutex);
       if (waiter.wake.wait_for(lock, pause, [&] { return waiter.done; })) return true;
       pause = std::min(pause * 2, std::chrono::milliseconds(100));
@@ -329,10 +357,14 @@ class KernelArpEngine final : public ArpProbe {
     if (hardware != nullptr) std::memcpy(mac.data(), hardware, mac.size());
     const bool held =
         header.nlmsg_type == RTM_NEWNEIGH && (entry->ndm_state & kHeldStates) != 0 && mac != MacBytes{};
-    std::lock_guard<std::mutex> lock(waiters_.mutex);
+    const PaceTime at = pacer_->PaceClock().Now();
+    std::unique_lock<std::mutex> lock(waiters_.mutex);
     if (held) {
       table_[key] = Entry{entry->ndm_state, mac};
-      if ((entry->ndm_state & NUD_REACHABLE) != 0) waiters_.Settle(key, &mac);
+      if ((entry->ndm_state & NUD_REACHABLE) != 0 && !waiters_.Settle(key, &mac, at)) {
+        lock.unlock();
+        pacer_->Unclaimed(key, at);  // late, when its worker gave up on it lately
+      }
       return;
     }
     table_.erase(key);
@@ -345,8 +377,9 @@ class KernelArpEngine final : public ArpProbe {
   }
 
   const std::chrono::milliseconds timeout_;
+  const std::shared_ptr<ArpPacer> pacer_;
   const std::function<void(const std::string&)> report_;
-  // When a trigger last found no room in the neighbour table (the clock's count, 0 for never).
+  // When a trigger last found no room in the neighbour table (the pacer clock's count, 0 for never).
   std::atomic<std::int64_t> lastFull_{0};
   LinkSet links_;
   const int netlink_;

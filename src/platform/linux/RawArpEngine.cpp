@@ -19,7 +19,7 @@ class RawArpEngine final : public ArpProbe {
  public:
   RawArpEngine(const ArpEngineOptions& options, std::vector<LinkAddress> links, std::unique_ptr<ArpWire> wire,
                FallbackOpener fallback)
-      : timeout_(options.timeoutMs),
+      : pacer_(PacerOf(options)),
         report_(options.report),
         links_(std::move(links)),
         wire_(std::move(wire)),
@@ -57,6 +57,7 @@ class RawArpEngine final : public ArpProbe {
       std::lock_guard<std::mutex> lock(waiters_.mutex);
       waiters_.Cancel();
     }
+    pacer_->Cancel();  // workers waiting for their turn on the wire
     if (ArpProbe* fallback = OpenedFallback()) fallback->Cancel();
   }
 
@@ -77,48 +78,90 @@ class RawArpEngine final : public ArpProbe {
       if (waiters_.cancelled) return;
       waiters_.Add(key, waiter);
     }
-    // Requests at 0, 1/4 and 1/2 of the time-out, counted from the first that the wire took.
-    if (SendWithRoom(*link, address, waiter)) {
-      const Clock::time_point start = Clock::now();
-      for (int resend = 1; resend <= 3; ++resend) {
-        const Clock::time_point until = start + (resend < 3 ? timeout_ * resend / 4 : timeout_);
+    // The pacer says how often and how long: requests `spacing` apart from the first that went,
+    // the wait ending `giveUp` after it. Asked again at each step, as answers to other workers'
+    // requests may by then have shown more loss or slower machines. Time a resend spent waiting
+    // for its turn on a busy wire is added to the wait, within the time-out.
+    PaceTime sent[ArpPacer::kMostAttempts];
+    int requests = 0;
+    if (SendWithRoom(*link, address, waiter, sent[0])) {
+      requests = 1;
+      PaceTime queued{};
+      for (int attempt = 1;; ++attempt) {
+        const AskPlan plan = pacer_->Plan();
+        const PaceTime giveUp = sent[0] + std::min(plan.giveUp + queued, plan.longest);
+        const PaceTime due = sent[0] + queued + plan.spacing * attempt;
+        const bool more = attempt < plan.attempts && due < giveUp;
+        const PaceTime until = more ? due : giveUp;
         std::unique_lock<std::mutex> lock(waiters_.mutex);
-        if (waiter.wake.wait_until(lock, until, [&] { return waiter.done; })) break;
+        if (waiter.wake.wait_until(lock, SteadyTime(until), [&] { return waiter.done; })) break;
         lock.unlock();
-        if (resend < 3) wire_->Send(*link, address);
+        if (!more) break;
+        int error = -1;
+        const auto resend = [&](PaceTime at) {
+          if (at < giveUp) error = wire_->Send(*link, address);
+          return error == 0;
+        };
+        PaceTime at{};
+        if (!pacer_->Send(true, resend, at) || at >= giveUp) break;
+        if (error == 0) sent[requests++] = at;
+        if (LacksRoom(error)) pacer_->NoRoom(at);
+        queued += std::max(PaceTime{}, at - due);
       }
     }
-    bool answered;
+    bool answered, cancelled;
     {
       std::lock_guard<std::mutex> lock(waiters_.mutex);
       waiters_.Remove(key, waiter);
       answered = waiter.answered;
+      cancelled = waiters_.cancelled;
       if (answered) mac = waiter.mac;
+    }
+    if (answered && requests > 0) {
+      // The requests that had gone when the answer came: more than one, and it needed a resend.
+      int before = 1;
+      while (before < requests && sent[before] < waiter.answeredAt) ++before;
+      pacer_->Answered(sent[0], sent[before - 1], waiter.answeredAt, before);
+    } else if (!answered && requests > 0 && !gone_ && !cancelled) {
+      pacer_->GaveUp(key, sent[0]);
     }
     if (!answered && gone_) Fallback(networkOrderAddress, mac);
   }
 
  private:
-  // The first request, waiting while the wire has no room for it (a full transmit queue);
-  // false when it cannot be sent (the interface is down, or no room came in kRoomWait).
-  bool SendWithRoom(const LinkAddress& link, std::uint32_t target, Waiters::Waiter& waiter) {
+  // The first request in its turn, waiting while the wire has no room for it (a full transmit
+  // queue); false when it cannot be sent (the interface is down, no room came in kRoomWait, or the
+  // wait was cancelled). `at` is when it went.
+  bool SendWithRoom(const LinkAddress& link, std::uint32_t target, Waiters::Waiter& waiter, PaceTime& at) {
     const Clock::time_point giveUp = Clock::now() + kRoomWait;
     auto pause = std::chrono::milliseconds(5);
     for (;;) {
-      const int error = wire_->Send(link, target);
+      int error = 0;
+      const auto send = [&](PaceTime) {
+        error = wire_->Send(link, target);
+        return error == 0;
+      };
+      if (!pacer_->Send(false, send, at)) return false;
       if (error == 0) return true;
       if (error == EPIPE) gone_ = true;  // the helper has ended
+      if (LacksRoom(error)) pacer_->NoRoom(at);
       if (!LacksRoom(error) || Clock::now() >= giveUp) return false;
       std::unique_lock<std::mutex> lock(waiters_.mutex);
-      if (waiter.wake.wait_for(lock, pause, [&] { return waiter.done; })) return true;
+      if (waiter.wake.wait_for(lock, pause, [&] { return waiter.done; })) return false;
       pause = std::min(pause * 2, std::chrono::milliseconds(100));
     }
   }
 
   void Receive() {
     const ArpWire::Heard heard = [this](int ifindex, std::uint32_t address, const MacBytes* mac) {
-      std::lock_guard<std::mutex> lock(waiters_.mutex);
-      waiters_.Settle(WaitKey(ifindex, address), mac);
+      const std::uint64_t key = WaitKey(ifindex, address);
+      const PaceTime at = pacer_->PaceClock().Now();
+      bool waited;
+      {
+        std::lock_guard<std::mutex> lock(waiters_.mutex);
+        waited = waiters_.Settle(key, mac, at);
+      }
+      if (!waited && mac != nullptr) pacer_->Unclaimed(key, at);
     };
     while (WaitReadable(wire_->Fd(), stop_)) {
       if (wire_->Read(heard)) continue;
@@ -150,7 +193,7 @@ class RawArpEngine final : public ArpProbe {
     if (fallback != nullptr) fallback->Request(networkOrderAddress, mac);
   }
 
-  const std::chrono::milliseconds timeout_;
+  const std::shared_ptr<ArpPacer> pacer_;
   const std::function<void(const std::string&)> report_;
   LinkSet links_;
   const std::unique_ptr<ArpWire> wire_;
