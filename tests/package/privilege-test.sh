@@ -76,11 +76,12 @@ done
 [ "$loaded" -eq "${#variables[@]}" ] || fail "only $loaded of the ${#variables[@]} probe plugins loaded: the test saw too little"
 rm -f "$work/records"/*
 
-# The command line with every variable at once, on a scan long enough to be looked at.
+# The command line with every variable at once, on a scan long enough to be looked at (21
+# addresses at 5 requests a second).
 all="QT_QPA_PLATFORM=offscreen QT_PLUGIN_PATH=$P QT_QPA_GENERIC_PLUGINS=quarvoprobe QT_QPA_PLATFORMTHEME=quarvoprobe"
 all+=" QT_STYLE_OVERRIDE=quarvoprobe QT_IM_MODULE=quarvoprobe QT_QPA_PLATFORM_PLUGIN_PATH=$P/platforms"
 # shellcheck disable=SC2086
-as_nobody $all "$quarvo" scan 10.68.0.10 10.68.0.30 --tsv --timeout 3000 >"$work/scan.out" 2>"$work/scan.err" &
+as_nobody $all "$quarvo" scan 10.68.0.10 10.68.0.30 --tsv --timeout 3000 --rate 5 >"$work/scan.out" 2>"$work/scan.err" &
 scanning=$!
 program="" helper=""
 for _ in $(seq 100); do  # the background shell, the program in it, the helper it started
