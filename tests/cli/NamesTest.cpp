@@ -133,5 +133,34 @@ TEST(HostNames, ASlowNameIsGivenUpAfterItsTimeOutAndFewLookupsRunAtOnce) {
   while (source->running > 0) std::this_thread::sleep_for(1ms);
 }
 
+// Answers handed over by many scan workers at once, while every lookup thread is busy: each machine
+// is looked up once and gets its name without anyone waiting for all of them.
+TEST(HostNames, EveryMachineFromManyWorkersGetsItsNameOnce) {
+  auto source = std::make_shared<ScriptedNames>();
+  constexpr std::uint32_t kMachines = 400;
+  for (std::uint32_t i = 1; i <= kMachines; ++i) source->names[i] = "host" + std::to_string(i);
+  HostNames names(source, 4, 5000ms);
+  std::vector<std::thread> workers;
+  for (std::uint32_t worker = 0; worker < 8; ++worker) {
+    workers.emplace_back([&, worker] {
+      // Each address twice, as when a machine answers a second scan before its name is found.
+      for (int round = 0; round < 2; ++round)
+        for (std::uint32_t i = 1 + worker; i <= kMachines; i += 8) names.Submit(i);
+    });
+  }
+  for (std::thread& worker : workers) worker.join();
+  const auto allFound = [&] {
+    for (std::uint32_t i = 1; i <= kMachines; ++i)
+      if (names.Find(i).empty()) return false;
+    return true;
+  };
+  const auto until = std::chrono::steady_clock::now() + 4s;
+  while (!allFound() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(10ms);
+  EXPECT_TRUE(allFound());
+  EXPECT_EQ(names.Find(kMachines), "host400");
+  EXPECT_EQ(source->asked, static_cast<int>(kMachines));
+  EXPECT_LE(source->mostAtOnce, 4);
+}
+
 }  // namespace
 }  // namespace quarvo

@@ -30,6 +30,7 @@ void UiBatcher::Close() {
 }
 
 void UiBatcher::CatchUpNow() {
+  posted_ = false;  // before catching up: a change made during it posts again
   timer_.stop();
   sinceCatchUp_.restart();
   catchUp_();
@@ -37,7 +38,7 @@ void UiBatcher::CatchUpNow() {
 
 bool UiBatcher::event(QEvent* event) {
   if (event->type() != kChangedEvent) return QObject::event(event);
-  posted_ = false;  // before catching up: a change made during it posts again
+  // Changes until the catch-up, now or when the timer fires, post nothing more: it shows them.
   const qint64 since = sinceCatchUp_.elapsed();
   if (since >= kBatchMs) {
     CatchUpNow();

@@ -9,6 +9,9 @@
 
 #include <deque>
 #include <thread>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "net/NetbiosStatus.h"
 
@@ -92,12 +95,20 @@ struct HostNames::Shared {
   int parallel;
   std::chrono::milliseconds timeout;
   mutable std::mutex lock;
+  // Addresses asked for and not yet entered, under a lock of their own held only to append: the
+  // scan's workers hand their answers over without waiting for the entries' lock, which the lookup
+  // threads and readers hold far longer.
+  std::mutex pendingLock;
+  std::vector<std::pair<std::uint32_t, Clock::time_point>> pending;  // with the time each was asked
+  // The hand-over last drained, kept for its capacity.
+  std::vector<std::pair<std::uint32_t, Clock::time_point>> spare;
   std::condition_variable changed;  // a lookup is done
   std::condition_variable work;     // an address was asked for
-  std::map<std::uint32_t, Entry> entries;
+  std::unordered_map<std::uint32_t, Entry> entries;
   std::deque<std::uint32_t> queue;
   int threads = 0;
-  int idle = 0;  // threads waiting for an address
+  int idle = 0;      // threads waiting for an address
+  int starting = 0;  // threads started that have not yet come for one
   bool closing = false;
   bool unannounced = false;  // names found since the listener was last called
   Clock::time_point announced;
@@ -107,7 +118,9 @@ struct HostNames::Shared {
   // keeps a scan whose answers come faster than names from starting a thread for each of them.
   static void Work(const std::shared_ptr<Shared>& self) {
     std::unique_lock<std::mutex> held(self->lock);
+    --self->starting;
     for (;;) {
+      TakePending(self);
       if (self->queue.empty()) {
         ++self->idle;
         self->work.wait_for(held, kLinger, [&] { return self->closing || !self->queue.empty(); });
@@ -141,6 +154,34 @@ struct HostNames::Shared {
     }
     --self->threads;
   }
+
+  // With `lock` held: enters the addresses handed over since the last time, each once, and starts
+  // lookup threads while fewer than `parallel` run and the queue holds more than the idle ones
+  // can take at once.
+  static void TakePending(const std::shared_ptr<Shared>& self) {
+    {
+      std::lock_guard<std::mutex> held(self->pendingLock);
+      if (self->pending.empty()) return;
+      self->pending.swap(self->spare);
+    }
+    for (const auto& [address, asked] : self->spare) {
+      if (!self->closing && self->entries.emplace(address, Entry{asked, false, std::string()}).second)
+        self->queue.push_back(address);
+    }
+    self->spare.clear();
+    if (self->queue.empty()) return;
+    if (self->idle > 0) self->work.notify_all();
+    while (self->threads < self->parallel &&
+           self->queue.size() > static_cast<std::size_t>(self->idle + self->starting)) {
+      try {
+        std::thread([self] { Work(self); }).detach();
+      } catch (const std::system_error&) {
+        break;  // no thread now: a running one takes the addresses, or the names stay unknown
+      }
+      ++self->threads;
+      ++self->starting;
+    }
+  }
 };
 
 HostNames::HostNames(std::shared_ptr<HostNameSource> source, int parallel, std::chrono::milliseconds timeout)
@@ -158,24 +199,16 @@ HostNames::~HostNames() {
 }
 
 void HostNames::Submit(std::uint32_t address) {
+  // Only the first address after the lookup threads last took theirs may wake or start one; the
+  // rest wait in the hand-over until a lookup thread comes for them.
+  {
+    std::lock_guard<std::mutex> held(shared_->pendingLock);
+    shared_->pending.emplace_back(address, Clock::now());
+    if (shared_->pending.size() > 1) return;
+  }
   std::lock_guard<std::mutex> held(shared_->lock);
-  if (shared_->closing ||
-      !shared_->entries.emplace(address, Shared::Entry{Clock::now(), false, std::string()}).second)
-    return;
-  shared_->queue.push_back(address);
-  // A waiting thread takes it; a new one starts only while fewer than `parallel` run and the
-  // queue holds more than they can take at once.
-  if (shared_->threads >= shared_->parallel ||
-      shared_->queue.size() <= static_cast<std::size_t>(shared_->idle)) {
-    shared_->work.notify_one();
-    return;
-  }
-  try {
-    std::thread([shared = shared_] { Shared::Work(shared); }).detach();
-    ++shared_->threads;
-  } catch (const std::system_error&) {
-    // No thread now: a running one takes the address, or the name stays unknown.
-  }
+  // With every thread busy, the next one done takes it: the worker does not enter it itself.
+  if (shared_->idle > 0 || shared_->threads < shared_->parallel) Shared::TakePending(shared_);
 }
 
 std::string HostNames::Find(std::uint32_t address) const {
@@ -186,6 +219,7 @@ std::string HostNames::Find(std::uint32_t address) const {
 
 void HostNames::WaitAll() {
   std::unique_lock<std::mutex> held(shared_->lock);
+  Shared::TakePending(shared_);
   for (;;) {
     Clock::time_point until = Clock::time_point::min();
     for (const auto& [address, entry] : shared_->entries) {
