@@ -89,15 +89,18 @@ struct HostNames::Shared {
   struct Entry {
     Clock::time_point asked;
     bool done = false;
-    std::string name;
   };
   std::shared_ptr<HostNameSource> source;
   int parallel;
   std::chrono::milliseconds timeout;
   mutable std::mutex lock;
+  // The names found, under a lock of their own held only to store or read one: the window reads
+  // them while it paints, and never waits for the entries' lock.
+  mutable std::mutex namesLock;
+  std::unordered_map<std::uint32_t, std::string> names;
   // Addresses asked for and not yet entered, under a lock of their own held only to append: the
   // scan's workers hand their answers over without waiting for the entries' lock, which the lookup
-  // threads and readers hold far longer.
+  // threads hold far longer.
   std::mutex pendingLock;
   std::vector<std::pair<std::uint32_t, Clock::time_point>> pending;  // with the time each was asked
   // The hand-over last drained, kept for its capacity.
@@ -131,11 +134,14 @@ struct HostNames::Shared {
       self->queue.pop_front();
       held.unlock();
       std::string name = self->source->Resolve(address);
+      const bool found = !name.empty();
+      if (found) {
+        std::lock_guard<std::mutex> stored(self->namesLock);
+        self->names.emplace(address, std::move(name));
+      }
       held.lock();
-      Entry& entry = self->entries[address];
-      entry.done = true;
-      entry.name = std::move(name);
-      self->unannounced = self->unannounced || !entry.name.empty();
+      self->entries[address].done = true;
+      self->unannounced = self->unannounced || found;
       // Names found in a burst are announced together: when the queue runs dry, or every 100 ms.
       const Clock::time_point now = Clock::now();
       const bool announce =
@@ -165,7 +171,7 @@ struct HostNames::Shared {
       self->pending.swap(self->spare);
     }
     for (const auto& [address, asked] : self->spare) {
-      if (!self->closing && self->entries.emplace(address, Entry{asked, false, std::string()}).second)
+      if (!self->closing && self->entries.emplace(address, Entry{asked, false}).second)
         self->queue.push_back(address);
     }
     self->spare.clear();
@@ -212,9 +218,9 @@ void HostNames::Submit(std::uint32_t address) {
 }
 
 std::string HostNames::Find(std::uint32_t address) const {
-  std::lock_guard<std::mutex> held(shared_->lock);
-  const auto found = shared_->entries.find(address);
-  return found == shared_->entries.end() ? std::string() : found->second.name;
+  std::lock_guard<std::mutex> held(shared_->namesLock);
+  const auto found = shared_->names.find(address);
+  return found == shared_->names.end() ? std::string() : found->second;
 }
 
 void HostNames::WaitAll() {
