@@ -114,6 +114,16 @@ TEST_F(PacerTest, AnsweredFirstRequestsSpeedUpAndLateAnswersSlowDownOncePerSigna
   EXPECT_EQ(report.lateAnswers, 3u) << "late, if only one of them cut the rate";
   EXPECT_TRUE(report.limited);
   EXPECT_FALSE(pacer.TakeReport().limited) << "a report covers the time since the last one";
+
+  // Answers that needed a resend slow the pace down too, but they may be loss or a slow machine:
+  // the user is not told that the network held the pace back.
+  ArpPacer lossy(clock, 800, 0);
+  for (int i = 0; i < 30; ++i) {
+    const PaceTime at = Send(lossy);
+    lossy.Answered(at, at, at + milliseconds(1), 2);
+  }
+  EXPECT_LT(lossy.Rate(), ArpPacer::kStartRate / 2);
+  EXPECT_FALSE(lossy.TakeReport().limited);
 }
 
 TEST_F(PacerTest, AFewSlowMachinesNeitherSlowTheWireNorGoUnheard) {

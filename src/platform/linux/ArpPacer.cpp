@@ -165,6 +165,8 @@ void ArpPacer::Cut(double factor, PaceTime about, PaceTime now) {
   lastCut_ = now;
   recentRtts_.clear();
   lowestAfterPeak_ = std::min(lowestAfterPeak_, rate_);
+  // A resend alone may be loss or a slow machine; the other signals are the network's own pace.
+  if (factor != kResendCut) overloaded_ = true;
 }
 
 void ArpPacer::Tail(PaceTime rtt) {
@@ -243,11 +245,12 @@ PaceReport ArpPacer::TakeReport() {
   report.peakRate = peak_;
   const double seconds = requests_ > 1 ? Seconds(lastOfReport_ - firstOfReport_) : 0;
   report.averageRate = seconds > 0 ? static_cast<double>(requests_ - 1) / seconds : 0;
-  report.limited = late_ > 0 || lowestAfterPeak_ <= peak_ / 2;
+  report.limited = late_ > 0 || (overloaded_ && lowestAfterPeak_ <= peak_ / 2);
   requests_ = 0;
   late_ = 0;
   firstOfReport_ = lastOfReport_ = kNever;
   peak_ = lowestAfterPeak_ = rate_;
+  overloaded_ = false;
   return report;
 }
 

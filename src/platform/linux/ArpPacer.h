@@ -50,7 +50,8 @@ struct PaceReport {
   std::uint32_t lateAnswers = 0;
   double averageRate = 0;  // requests a second, between the first and the last request
   double peakRate = 0;     // the highest rate the controller reached
-  // The network limited the pace: the rate was cut to half its peak or less, or answers came late.
+  // The network limited the pace: answers came late, or signs of overload (a growing round trip,
+  // no room) cut the rate to half its peak or less.
   bool limited = false;
 };
 
@@ -150,6 +151,7 @@ class ArpPacer {
   std::uint32_t late_ = 0;
   PaceTime firstOfReport_ = kNever, lastOfReport_ = kNever;
   double peak_ = kStartRate, lowestAfterPeak_ = kStartRate;
+  bool overloaded_ = false;  // a cut for overload (late answers, queueing, no room), not a resend
 };
 
 }  // namespace quarvo::arp
