@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -54,6 +55,15 @@ std::map<std::pair<std::string, std::uint32_t>, std::uint32_t> AttachedRouteMetr
   return metrics;
 }
 
+// A bridge that never had a port reports carrier, yet nobody can answer behind it (a container
+// bridge with no container started).
+bool IsBridgeWithoutPorts(const std::string& name) {
+  std::error_code error;
+  const std::filesystem::path folder = std::filesystem::path("/sys/class/net") / name;
+  if (name.find('/') != std::string::npos || !std::filesystem::exists(folder / "bridge", error)) return false;
+  return std::filesystem::is_empty(folder / "brif", error) && !error;
+}
+
 bool SystemListLinks(std::vector<LinkAddress>& links) {
   ifaddrs* list = nullptr;
   if (getifaddrs(&list) != 0) return false;
@@ -77,8 +87,8 @@ bool SystemListLinks(std::vector<LinkAddress>& links) {
     if ((entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0) continue;
     LinkAddress link;
     link.name = entry->ifa_name;
-    link.running = (entry->ifa_flags & IFF_RUNNING) != 0;
     const std::string base = link.name.substr(0, link.name.find(':'));  // an address label "eth0:1"
+    link.running = (entry->ifa_flags & IFF_RUNNING) != 0 && !IsBridgeWithoutPorts(base);
     sockaddr_in address, mask{};
     std::memcpy(&address, entry->ifa_addr, sizeof address);
     if (entry->ifa_netmask != nullptr) std::memcpy(&mask, entry->ifa_netmask, sizeof mask);
