@@ -59,7 +59,7 @@ PaceTime ArpPacer::NextAllowed(PaceTime now) const {
   const double gap =
       cap_ > 0 && rate_ >= cap_ ? (1e9 + static_cast<double>(kCapMargin.count())) / cap_ : 1e9 / rate_;
   const PaceTime interval(static_cast<std::int64_t>(std::ceil(gap)));
-  return lastSend_ == -kNever ? now : std::max(now, lastSend_ + interval);
+  return lastSend_ == kLongAgo ? now : std::max(now, lastSend_ + interval);
 }
 
 bool ArpPacer::Send(bool resend, const std::function<bool(PaceTime at)>& send, PaceTime& at) {
@@ -86,7 +86,7 @@ bool ArpPacer::Send(bool resend, const std::function<bool(PaceTime at)>& send, P
   }
   queue.erase(std::find(queue.begin(), queue.end(), &turn));
   if (granted && send(at)) {
-    if (lastSend_ != -kNever && at - lastSend_ > kIdleRestart) {
+    if (lastSend_ != kLongAgo && at - lastSend_ > kIdleRestart) {
       // A new scan, perhaps on another network: learn it afresh.
       rate_ = cap_ > 0 ? std::min(kStartRate, static_cast<double>(cap_)) : kStartRate;
       threshold_ = std::numeric_limits<double>::infinity();
@@ -94,9 +94,9 @@ bool ArpPacer::Send(bool resend, const std::function<bool(PaceTime at)>& send, P
       recentRtts_.clear();
       tail_.clear();
       attemptsAnswered_ = attemptsFailed_ = 0;
-      lastCut_ = -kNever;
+      lastCut_ = kLongAgo;
     }
-    if (lastSend_ == -kNever || at - lastSend_ > kIdleRestart) lastGrowth_ = at;
+    if (lastSend_ == kLongAgo || at - lastSend_ > kIdleRestart) lastGrowth_ = at;
     lastSend_ = at;
     if (waited) backlogged_ = at;
     ++requests_;

@@ -21,6 +21,9 @@ namespace quarvo::arp {
 // Time on the pacer's clock.
 using PaceTime = std::chrono::nanoseconds;
 inline constexpr PaceTime kNever = PaceTime::max();
+// Before anything happened: far enough back that every pause since counts as long, near enough that
+// subtracting it from a time on the clock cannot overflow.
+inline constexpr PaceTime kLongAgo = -std::chrono::hours(24 * 365 * 10);
 
 class PacerClock {
  public:
@@ -130,14 +133,14 @@ class ArpPacer {
   std::deque<Turn*> resends_, firsts_;
   std::uint64_t generation_ = 0;
 
-  PaceTime lastSend_ = -kNever;  // on the wire
+  PaceTime lastSend_ = kLongAgo;  // on the wire
 
   // The controller.
   double rate_ = kStartRate;
   double threshold_ = std::numeric_limits<double>::infinity();  // slow start below it
-  PaceTime lastGrowth_ = -kNever;
-  PaceTime backlogged_ = -kNever;  // when a request last had to wait for its turn
-  PaceTime lastCut_ = -kNever;     // signals about requests sent before it are already answered for
+  PaceTime lastGrowth_ = kLongAgo;
+  PaceTime backlogged_ = kLongAgo;  // when a request last had to wait for its turn
+  PaceTime lastCut_ = kLongAgo;     // signals about requests sent before it are already answered for
   PaceTime baseRtt_ = kNever;
   std::vector<PaceTime> recentRtts_;  // first answers since the last cut
   std::vector<PaceTime> tail_;        // the latest answers' round trips
