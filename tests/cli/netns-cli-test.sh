@@ -126,10 +126,10 @@ lan_exec_scanner ip link del br-empty
 lan_exec_scanner ip link del vb0
 lan_exec_scanner ip addr del "$net.5/24" dev "$LAN_IF"
 
-# Stop means now: Ctrl-C stops a scan that would take long (90 addresses at 20 requests a second,
-# workers waiting for their turns on the wire, up to 60 s for an answer), with the raw engine (root) and the kernel
-# engine (no privilege), and a wake run in its 15 s pause; each ends within a second and prints
-# what it found or sent.
+# Stop means now: Ctrl-C stops a scan that would take long (one worker asking .11 to .99 in turn at
+# 20 requests a second, the silent addresses after the three machines each asked more than once,
+# up to 60 s for an answer), with the raw engine (root) and the kernel engine (no privilege), and a
+# wake run in its 15 s pause; each ends within a second and prints what it found or sent.
 interrupt() {  # interrupt NAME AFTER-SECONDS ARGS...: exit status and milliseconds from Ctrl-C to exit
   local name=$1 after=$2
   shift 2
@@ -141,21 +141,16 @@ interrupt() {  # interrupt NAME AFTER-SECONDS ARGS...: exit status and milliseco
   wait "$pid"
   echo "$? $((($(date +%s%N) - sent) / 1000000))"
 }
-found="$(printf '%s\t%s\t%s\t%s\tNew\t√\n' 11 "$net.11" 02-00-00-00-00-11 2 12 "$net.12" 02-00-00-00-00-12 3 \
-  13 "$net.13" 02-00-00-00-00-13 4)"
+found="$(printf '%s\t%s\n' "$net.11" 02-00-00-00-00-11 "$net.12" 02-00-00-00-00-12 "$net.13" 02-00-00-00-00-13)"
 for who in root nobody; do
   as=()
   [ "$who" = nobody ] && as=(setpriv --reuid=65534 --regid=65534 --clear-groups)
   lan_exec_scanner ip neigh flush dev "$LAN_IF"  # no held entries: those take the kernel seconds
-  read -r status ms < <(interrupt "stop-$who" 3 "${as[@]}" "$quarvo" scan "$net.10" "$net.99" --timeout 60000 --rate 20 --tsv)
+  read -r status ms < <(interrupt "stop-$who" 3 "${as[@]}" "$quarvo" scan "$net.11" "$net.99" --threads 1 \
+    --timeout 60000 --rate 20 --tsv)
   [ "$status" = 130 ] && [ "$ms" -lt 1000 ] ||
     fail "Ctrl-C of a scan as $who: exit $status after $ms ms: $(cat "$work/stop-$who.err")"
-  # What had answered by then is printed: machines of the LAN, each once; how many depends on the
-  # machine's load (the kernel engine's share of 20 requests a second is a third).
-  got=$(cat "$work/stop-$who.out")
-  [ -n "$got" ] && [ -z "$(grep -vxF -f <(printf '%s\n' "$found") <<<"$got")" ] &&
-    [ "$(sort <<<"$got" | uniq -d)" = "" ] ||
-    expect "rows found before Ctrl-C as $who ($(cat "$work/stop-$who.err"))" "$found" "$got"
+  expect "rows found before Ctrl-C as $who ($(cat "$work/stop-$who.err"))" "$found" "$(cut -f2,3 "$work/stop-$who.out")"
 done
 read -r status ms < <(interrupt wake-stop 1 "$quarvo" wake --pause 15000 02:00:00:00:00:11 02:00:00:00:00:12)
 [ "$status" = 130 ] && [ "$ms" -lt 1000 ] && grep -qx '02:00:00:00:00:11' "$work/wake-stop.out" ||
