@@ -46,10 +46,11 @@ int main(int argc, char** argv) {
       options.helperPath = argv[++i];
     } else if (arg == "--again") {
       again = true;
-    } else if ((arg == "--timeout" || arg == "--threads") && i + 1 < argc) {
+    } else if ((arg == "--timeout" || arg == "--threads" || arg == "--rate") && i + 1 < argc) {
       const unsigned long value = std::strtoul(argv[++i], nullptr, 10);
       if (arg == "--timeout") options.timeoutMs = static_cast<std::uint32_t>(value);
       if (arg == "--threads") threads = static_cast<unsigned>(value);
+      if (arg == "--rate") options.rateCap = static_cast<std::uint32_t>(value);
     } else {
       const std::size_t dash = arg.find('-');
       std::uint32_t first = 0, last = 0;
