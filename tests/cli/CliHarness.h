@@ -40,8 +40,11 @@ struct RecordingSocket final : WakeSocket {
 struct ProbeHandle final : ArpProbe {
   std::shared_ptr<ScriptedProbe> probe;
   std::atomic<int>& cancels;
-  ProbeHandle(std::shared_ptr<ScriptedProbe> p, std::atomic<int>& c) : probe(std::move(p)), cancels(c) {}
+  std::atomic<int>& begins;
+  ProbeHandle(std::shared_ptr<ScriptedProbe> p, std::atomic<int>& c, std::atomic<int>& b)
+      : probe(std::move(p)), cancels(c), begins(b) {}
   void Request(std::uint32_t address, MacBytes& mac) override { probe->Request(address, mac); }
+  void BeginScan(std::uint32_t, std::uint32_t) override { ++begins; }
   void Cancel() override { ++cancels; }
 };
 
@@ -64,6 +67,7 @@ struct CliHarness {
   FakeClock clock;
   std::shared_ptr<ScriptedProbe> probe = std::make_shared<ScriptedProbe>();
   std::atomic<int> cancels{0};  // Cancel calls of the opened engine
+  std::atomic<int> begins{0};   // and its BeginScan calls
   MemoryFiles files;
   RecordingSocket socket;
   std::ostringstream out, err;
@@ -78,7 +82,8 @@ struct CliHarness {
                        opened = options;
                        OpenedArpEngine engine;
                        engine.error = engineError;
-                       if (engineError.empty()) engine.probe = std::make_unique<ProbeHandle>(probe, cancels);
+                       if (engineError.empty())
+                         engine.probe = std::make_unique<ProbeHandle>(probe, cancels, begins);
                        if (latePacer) engine.probe = std::make_unique<LateHandle>(probe, latePacer);
                        engine.pacer = latePacer;
                        return engine;

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 
 #include "cli/CliHarness.h"
+#include "platform/linux/HostNames.h"
 
 namespace quarvo {
 namespace {
@@ -163,18 +164,35 @@ TEST(ScanCommand, ProgressLineOnlyOnATerminal) {
   }
 }
 
+struct Nameless final : HostNameSource {
+  std::string Resolve(std::uint32_t) override { return ""; }
+};
+
+// With names looked up or not: the engine hears of the scan's start and of the Stop.
 TEST(ScanCommand, CtrlCStopsTheScanAndPrintsWhatWasFound) {
-  testing::CliHarness h;
-  h.probe->SetLatency(40);
-  h.probe->Answer("10.0.0.1", kMac2);
-  h.probe->OnRequest([&h](std::uint32_t address) {
-    if (address != testing::NetworkOrder("10.0.0.1")) h.Interrupt();
-  });
-  EXPECT_EQ(h.Run({"scan", "10.0.0.1", "10.0.0.50", "--threads", "1", "--tsv"}), kExitInterrupted);
-  EXPECT_EQ(h.probe->RequestCount(), 2);  // one worker stopped before the end of its share
-  EXPECT_GE(h.cancels, 1);                // the probe in flight was ended, not waited for
-  EXPECT_EQ(h.out.str(), "01\t10.0.0.1\t00-1A-2B-3C-4D-5E\t1\tNew\t√\n");
-  EXPECT_THAT(h.err.str(), HasSubstr("IP: 1/1\u3000New: 1\n"));
+  for (const bool names : {false, true}) {
+    SCOPED_TRACE(names ? "--names" : "no names");
+    testing::CliHarness h;
+    h.env.hostNames = [] {
+      return std::make_unique<HostNames>(std::make_shared<Nameless>(), 1, std::chrono::milliseconds(10));
+    };
+    h.probe->SetLatency(40);
+    h.probe->Answer("10.0.0.1", kMac2);
+    h.probe->OnRequest([&h](std::uint32_t address) {
+      if (address != testing::NetworkOrder("10.0.0.1")) h.Interrupt();
+    });
+    std::vector<std::string> args = {"scan", "10.0.0.1", "10.0.0.50", "--threads", "1"};
+    args.push_back(names ? "--names" : "--tsv");
+    EXPECT_EQ(h.Run(args), kExitInterrupted);
+    EXPECT_EQ(h.probe->RequestCount(), 2);  // one worker stopped before the end of its share
+    EXPECT_EQ(h.begins, 1);                 // the engine took the range as the scan began
+    EXPECT_GE(h.cancels, 1);                // the probe in flight was ended, not waited for
+    if (!names) {
+      EXPECT_EQ(h.out.str(), "01\t10.0.0.1\t00-1A-2B-3C-4D-5E\t1\tNew\t√\n");
+    }
+    EXPECT_THAT(h.out.str(), HasSubstr("10.0.0.1"));
+    EXPECT_THAT(h.out.str() + h.err.str(), HasSubstr("IP: 1/1\u3000New: 1\n"));
+  }
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ struct PacerTest : ::testing::Test {
       wire.push_back(clock.now);
       return true;
     };
-    EXPECT_TRUE(pacer.Send(resend, send, at));
+    EXPECT_TRUE(pacer.Send(resend ? SendKind::Resend : SendKind::First, send, at));
     return at;
   }
   // `count` requests, each answered at once on its first try.
@@ -180,10 +180,10 @@ TEST(PacerCancel, ACancelWakesAWorkerWaitingForItsTurn) {
   PaceTime at{};
   std::atomic<int> sent{0};
   const auto send = [&](PaceTime) { return ++sent > 0; };
-  ASSERT_TRUE(pacer.Send(false, send, at));
+  ASSERT_TRUE(pacer.Send(SendKind::First, send, at));
   std::atomic<bool> returned{false}, granted{true};
   std::thread worker([&] {
-    granted = pacer.Send(false, send, at);  // its turn is a second away
+    granted = pacer.Send(SendKind::First, send, at);  // its turn is a second away
     returned = true;
   });
   while (!returned) {

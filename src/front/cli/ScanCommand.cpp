@@ -95,6 +95,10 @@ class NamingProbe final : public ArpProbe {
     inner_->Request(networkOrderAddress, mac);
     if (mac != MacBytes{}) names_.Submit(networkOrderAddress);
   }
+  void BeginScan(std::uint32_t firstNetworkOrder, std::uint32_t count) override {
+    inner_->BeginScan(firstNetworkOrder, count);
+  }
+  void Cancel() override { inner_->Cancel(); }
 
  private:
   std::shared_ptr<ArpProbe> inner_;
@@ -103,6 +107,8 @@ class NamingProbe final : public ArpProbe {
 
 // What the user should know about the pace: said only when the network held it back.
 std::string PaceNote(const arp::PaceReport& report) {
+    return "DEV avg " + std::to_string(report.averageRate) + " peak " + std::to_string(report.peakRate) +
+           " req " + std::to_string(report.requests);
   if (!report.limited) return std::string();
   std::string note = "the network limited the pace to about " +
                      std::to_string(static_cast<long>(report.averageRate + 0.5)) + " ARP requests a second";

@@ -105,6 +105,8 @@ class Waiters {
   // With `mutex` held.
   void Add(std::uint64_t key, Waiter& waiter) { waiting_.emplace(key, &waiter); }
   void Remove(std::uint64_t key, Waiter& waiter);
+  // Whether a worker waits for the key. With `mutex` held.
+  bool Waiting(std::uint64_t key) const { return waiting_.count(key) != 0; }
   // The first answer for a waiter wins; a null mac settles it as silent. With `mutex` held. False
   // when no worker waited for the key.
   bool Settle(std::uint64_t key, const MacBytes* mac, PaceTime at = {});

@@ -50,61 +50,86 @@ ArpPacer::ArpPacer(PacerClock& clock, std::uint32_t timeoutMs, std::uint32_t cap
 
 ArpPacer::Turn* ArpPacer::Head() const {
   if (!resends_.empty()) return resends_.front();
-  return firsts_.empty() ? nullptr : firsts_.front();
+  if (!firsts_.empty()) return firsts_.front();
+  return aheads_.empty() ? nullptr : aheads_.front();
 }
 
 PaceTime ArpPacer::NextAllowed(PaceTime now) const {
-  // Under a cap, `cap + 1` requests span a little more than a second, so that the few microseconds
-  // between a turn and the wire cannot put one request too many into a one-second window.
-  const double gap =
-      cap_ > 0 && rate_ >= cap_ ? (1e9 + static_cast<double>(kCapMargin.count())) / cap_ : 1e9 / rate_;
-  const PaceTime interval(static_cast<std::int64_t>(std::ceil(gap)));
-  return lastSend_ == kLongAgo ? now : std::max(now, lastSend_ + interval);
+  return lastSend_ == kLongAgo ? now : std::max(now, nextSlot_);
 }
 
-bool ArpPacer::Send(bool resend, const std::function<bool(PaceTime at)>& send, PaceTime& at) {
+bool ArpPacer::Send(SendKind kind, const std::function<bool(PaceTime at)>& send, PaceTime& at) {
   std::unique_lock<std::mutex> lock(mutex_);
-  Turn turn{generation_, {}};
-  std::deque<Turn*>& queue = resend ? resends_ : firsts_;
+  std::deque<Turn*>& queue = kind == SendKind::Resend  ? resends_
+                             : kind == SendKind::First ? firsts_
+                                                       : aheads_;
+  Turn turn{generation_, &send, &queue, false, {}, {}};
   queue.push_back(&turn);
-  bool granted = false, waited = false;
-  while (turn.generation == generation_) {
+  bool waited = false;
+  while (!turn.served) {
+    if (turn.generation != generation_) {
+      queue.erase(std::find(queue.begin(), queue.end(), &turn));
+      break;
+    }
     if (Head() != &turn) {
       clock_.WaitUntil(lock, turn.wake, kNever);
       waited = true;
       continue;
     }
-    const PaceTime now = clock_.Now();
+    PaceTime now = clock_.Now();
     const PaceTime next = NextAllowed(now);
-    if (now >= next) {
-      granted = true;
-      at = now;
-      break;
+    if (now < next) {
+      clock_.WaitUntil(lock, turn.wake, next);
+      waited = true;
+      continue;
     }
-    clock_.WaitUntil(lock, turn.wake, next);
-    waited = true;
-  }
-  queue.erase(std::find(queue.begin(), queue.end(), &turn));
-  if (granted && send(at)) {
-    if (lastSend_ != kLongAgo && at - lastSend_ > kIdleRestart) {
-      // A new scan, perhaps on another network: learn it afresh.
-      rate_ = cap_ > 0 ? std::min(kStartRate, static_cast<double>(cap_)) : kStartRate;
-      threshold_ = std::numeric_limits<double>::infinity();
-      baseRtt_ = kNever;
-      recentRtts_.clear();
-      tail_.clear();
-      attemptsAnswered_ = attemptsFailed_ = 0;
-      lastCut_ = kLongAgo;
+    // The head's own turn, then every other that is due by now: a handover to each worker's thread
+    // would cost more than the gap between two requests at a fast pace.
+    Serve(turn, now, waited);
+    for (Turn* other = Head(); other != nullptr; other = Head()) {
+      now = clock_.Now();
+      if (now < NextAllowed(now)) break;
+      Serve(*other, now, true);
+      other->wake.notify_one();
     }
-    if (lastSend_ == kLongAgo || at - lastSend_ > kIdleRestart) lastGrowth_ = at;
-    lastSend_ = at;
-    if (waited) backlogged_ = at;
-    ++requests_;
-    if (firstOfReport_ == kNever) firstOfReport_ = at;
-    lastOfReport_ = at;
   }
   if (Turn* head = Head()) head->wake.notify_one();
-  return granted;
+  at = turn.at;
+  return turn.served;
+}
+
+void ArpPacer::Serve(Turn& turn, PaceTime now, bool waited) {
+  turn.queue->erase(std::find(turn.queue->begin(), turn.queue->end(), &turn));
+  turn.served = true;
+  turn.at = now;
+  if (!(*turn.send)(now)) return;
+  if (lastSend_ != kLongAgo && now - lastSend_ > kIdleRestart) {
+    // A new scan, perhaps on another network: learn it afresh.
+    rate_ = cap_ > 0 ? std::min(kStartRate, static_cast<double>(cap_)) : kStartRate;
+    threshold_ = std::numeric_limits<double>::infinity();
+    baseRtt_ = kNever;
+    recentRtts_.clear();
+    tail_.clear();
+    attemptsAnswered_ = attemptsFailed_ = 0;
+    lastCut_ = kLongAgo;
+  }
+  if (lastSend_ == kLongAgo || now - lastSend_ > kIdleRestart) lastGrowth_ = now;
+  // Under a cap, `cap + 1` requests span a little more than a second, so that the few microseconds
+  // between a turn and the wire cannot put one request too many into a one-second window; and no
+  // missed turn is made up.
+  const bool capped = cap_ > 0 && rate_ >= cap_;
+  const double gap = capped ? (1e9 + static_cast<double>(kCapMargin.count())) / cap_ : 1e9 / rate_;
+  const PaceTime interval(static_cast<std::int64_t>(std::ceil(gap)));
+  // A turn a little behind its slot keeps the slots (the next may go at once); one far behind, as
+  // after a pause, starts them afresh.
+  const bool behind = cap_ == 0 && lastSend_ != kLongAgo && nextSlot_ >= now - kCatchUp;
+  const PaceTime from = behind ? nextSlot_ : now;
+  nextSlot_ = from + interval;
+  lastSend_ = now;
+  if (waited) backlogged_ = now;
+  ++requests_;
+  if (firstOfReport_ == kNever) firstOfReport_ = now;
+  lastOfReport_ = now;
 }
 
 void ArpPacer::Cancel() {
@@ -112,6 +137,7 @@ void ArpPacer::Cancel() {
   ++generation_;
   for (Turn* turn : resends_) turn->wake.notify_one();
   for (Turn* turn : firsts_) turn->wake.notify_one();
+  for (Turn* turn : aheads_) turn->wake.notify_one();
 }
 
 AskPlan ArpPacer::Plan() {

@@ -47,6 +47,10 @@ struct AskPlan {
   PaceTime longest{};  // the time-out: no wait goes past it
 };
 
+// Whose turn comes first on the wire: a resend (its worker's wait is running), then a worker's
+// first request, then a first request sent ahead of the workers (nobody waits for it yet).
+enum class SendKind { Resend, First, Ahead };
+
 // What the pace was since the last report.
 struct PaceReport {
   std::uint64_t requests = 0;  // on the wire
@@ -79,18 +83,22 @@ class ArpPacer {
   static constexpr double kMissBound = 0.002;  // a machine behind the loss is missed once in 500
   static constexpr std::chrono::seconds kIdleRestart{5};
   static constexpr std::chrono::seconds kLateWatch{5};
+  // Without a cap, a pace that fell less than this behind its slots (a worker woken late for its
+  // turn) sends the turns it missed at once, so that the wire keeps the rate it is given.
+  static constexpr std::chrono::milliseconds kCatchUp{1};
 
   // `timeoutMs` bounds the wait for one address; `capPerSecond` 0 is no cap.
   ArpPacer(PacerClock& clock, std::uint32_t timeoutMs, std::uint32_t capPerSecond);
   ArpPacer(const ArpPacer&) = delete;
   ArpPacer& operator=(const ArpPacer&) = delete;
 
-  // Waits for a turn on the wire (resends go before first requests) and calls `send` in it with
-  // the time of the turn, also left in `at`; `send` says whether a request went (a resend whose
-  // turn came too late does not go, and leaves the turn to the next); it must not call back into
-  // the pacer. Returns false without calling
-  // `send` when Cancel ends the wait.
-  bool Send(bool resend, const std::function<bool(PaceTime at)>& send, PaceTime& at);
+  // Waits for a turn on the wire (in the order of SendKind) and calls `send` in it with the time of
+  // the turn, also left in `at`; `send` says whether a request went (a resend whose turn came too
+  // late does not go, and leaves the turn to the next). The worker at the head of the queue serves
+  // every turn that is due, so `send` may run on another worker's thread while its own waits; it
+  // must not call back into the pacer. Returns false without calling `send` when Cancel ends the
+  // wait.
+  bool Send(SendKind kind, const std::function<bool(PaceTime at)>& send, PaceTime& at);
   // Ends the waits of every worker now waiting for a turn; later sends wait as usual.
   void Cancel();
 
@@ -116,10 +124,15 @@ class ArpPacer {
  private:
   struct Turn {
     std::uint64_t generation;
+    const std::function<bool(PaceTime at)>* send;
+    std::deque<Turn*>* queue;
+    bool served = false;
+    PaceTime at{};
     std::condition_variable wake;
   };
 
   Turn* Head() const;
+  void Serve(Turn& turn, PaceTime now, bool waited);
   PaceTime NextAllowed(PaceTime now) const;
   void Grow(PaceTime now);
   void Cut(double factor, PaceTime about, PaceTime now);
@@ -130,10 +143,11 @@ class ArpPacer {
   const PaceTime timeout_;
   const std::uint32_t cap_;
   std::mutex mutex_;
-  std::deque<Turn*> resends_, firsts_;
+  std::deque<Turn*> resends_, firsts_, aheads_;
   std::uint64_t generation_ = 0;
 
   PaceTime lastSend_ = kLongAgo;  // on the wire
+  PaceTime nextSlot_ = kLongAgo;  // when the next request may go
 
   // The controller.
   double rate_ = kStartRate;

@@ -259,7 +259,7 @@ class KernelArpEngine final : public ArpProbe {
         error = Trigger(link, networkOrderAddress);
         return error == 0;
       };
-      if (!pacer_->Send(false, trigger, at)) return false;
+      if (!pacer_->Send(SendKind::First, trigger, at)) return false;
       if (error == 0) return true;
       // No room here is a full neighbour table, the engine's own unresolved addresses: no sign
       // that the wire is overloaded, and waited out below rather than paced.
