@@ -702,6 +702,93 @@ TEST_F(ArpEngineTest, HelperThatEndsLeavesTheRunToTheFallback) {
   EXPECT_EQ(Ask(*engine, later + 1), HostMac(later + 1));
 }
 
+// While a worker waits out the last stretch of a silent address, its next address is asked ahead,
+// so that a silent address holds a worker for less than its whole wait. Every machine is still
+// found and asked once, every silent address gets its attempts and no more, nothing outside the
+// range is asked, and a Stop ends the asking ahead too.
+TEST_F(ArpEngineTest, AWorkersNextAddressIsAskedAheadOnceWithinTheRange) {
+  constexpr std::uint32_t kFirst = Ip(192, 168, 7, 101), kCount = 40, kWorkers = 4;
+  std::set<std::uint32_t> hosts;
+  for (std::uint32_t i = 0; i < kCount; i += 5) {
+    hosts.insert(kFirst + i);
+    fake_.hosts[kFirst + i] = {HostMac(kFirst + i)};
+  }
+  const OpenedArpEngine engine = Open(ArpEngineKind::Raw, 300);
+  std::mutex mutex;
+  std::map<std::uint32_t, Clock::time_point> came;  // when its worker came to each address
+  std::map<std::uint32_t, MacBytes> found;
+  const auto scan = [&](std::uint32_t rounds) {
+    engine.probe->BeginScan(htonl(kFirst), kCount);
+    std::vector<std::thread> workers;
+    for (std::uint32_t w = 0; w < kWorkers; ++w) {
+      workers.emplace_back([&, w, rounds] {
+        for (std::uint32_t ip = kFirst + w; ip < kFirst + rounds * kWorkers; ip += kWorkers) {
+          {
+            std::lock_guard<std::mutex> lock(mutex);
+            came[ip] = Clock::now();
+          }
+          const MacBytes mac = Ask(*engine.probe, ip);
+          std::lock_guard<std::mutex> lock(mutex);
+          found[ip] = mac;
+        }
+      });
+    }
+    return workers;
+  };
+  for (std::thread& worker : scan(kCount / kWorkers)) worker.join();
+
+  const arp::AskPlan plan = engine.pacer->Plan();
+  ASSERT_EQ(plan.attempts, arp::ArpPacer::kStartAttempts) << "too few answers to measure the loss";
+  std::map<std::uint32_t, std::vector<Clock::time_point>> asked;
+  for (const Sent& sent : fake_.sent) asked[sent.to].push_back(sent.at);
+  EXPECT_EQ(asked.begin()->first, kFirst);
+  EXPECT_EQ(asked.rbegin()->first, kFirst + kCount - 1) << "asked past the range";
+  int askedAhead = 0;
+  for (std::uint32_t ip = kFirst; ip < kFirst + kCount; ++ip) {
+    SCOPED_TRACE(arp::DottedAddress(ip));
+    const bool host = hosts.count(ip) != 0;
+    EXPECT_EQ(found[ip], host ? HostMac(ip) : MacBytes{});
+    EXPECT_EQ(asked[ip].size(), host ? 1u : static_cast<std::size_t>(plan.attempts));
+    // The address before it of the same worker was silent: its first request was out before the
+    // worker came to it.
+    if (ip >= kFirst + kWorkers && hosts.count(ip - kWorkers) == 0 && asked[ip].front() < came[ip])
+      ++askedAhead;
+  }
+  EXPECT_GE(askedAhead, 20) << "of the 28 addresses after a silent one";
+
+  // A Stop in the middle of a scan: nothing more goes on the wire, ahead or not.
+  fake_.sent.clear();
+  std::vector<std::thread> workers = scan(kCount / kWorkers);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  engine.probe->Cancel();
+  for (std::thread& worker : workers) worker.join();
+  const std::size_t sent = SentCount();
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  EXPECT_EQ(SentCount(), sent);
+}
+
+// A worker that comes late to an address asked ahead (its last answer came late, the machine is
+// busy) still gives it every attempt, spaced so that a slow answer can come between them.
+TEST_F(ArpEngineTest, AWorkerLateForAnAddressAskedAheadStillSpacesItsAttempts) {
+  constexpr std::uint32_t kFirst = Ip(192, 168, 7, 101);
+  const std::uint32_t late = kFirst + 2;
+  fake_.hosts[late] = {HostMac(late)};
+  fake_.deaf[late] = 2;  // answers the third request
+  const OpenedArpEngine engine = Open(ArpEngineKind::Raw, 300);
+  engine.probe->BeginScan(htonl(kFirst), 3);
+  EXPECT_EQ(Ask(*engine.probe, kFirst), MacBytes{});
+  EXPECT_EQ(Ask(*engine.probe, kFirst + 1), MacBytes{});
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  EXPECT_EQ(Ask(*engine.probe, late), HostMac(late));
+  std::vector<Clock::time_point> asked;
+  for (const Sent& sent : fake_.sent)
+    if (sent.to == late) asked.push_back(sent.at);
+  ASSERT_GE(asked.size(), 3u);
+  const auto spacing = engine.pacer->Plan().spacing;
+  for (std::size_t i = 1; i < asked.size(); ++i)
+    EXPECT_GE(asked[i] - asked[i - 1], spacing / 2) << "request " << i << " came in a burst";
+}
+
 // The loss the engine measured sets how often a silent address is asked: a machine behind that
 // loss must still be found.
 TEST_F(ArpEngineTest, RawAsksASilentAddressAsOftenAsTheMeasuredLossCallsFor) {

@@ -15,10 +15,11 @@ using std::chrono::milliseconds;
 class FakeClock final : public PacerClock {
  public:
   PaceTime now = std::chrono::seconds(1000);
+  PaceTime wakeLate{};  // how long after its time a wait ends
   PaceTime Now() override { return now; }
   void WaitUntil(std::unique_lock<std::mutex>&, std::condition_variable&, PaceTime until) override {
     ASSERT_NE(until, kNever) << "only the head of the queue waits in these tests";
-    now = std::max(now, until);
+    now = std::max(now, until + wakeLate);
   }
 };
 
@@ -74,6 +75,41 @@ TEST_F(PacerTest, RequestsLeaveEvenlySpacedAndTheCapHoldsInEveryWindowResendsInc
   for (int i = 0; i < 20; ++i) Send(open);
   for (std::size_t i = 2; i < wire.size(); ++i) EXPECT_EQ(wire[i] - wire[i - 1], wire[1] - wire[0]);
   EXPECT_NEAR(1e9 / static_cast<double>((wire[1] - wire[0]).count()), ArpPacer::kStartRate, 1);
+}
+
+// A worker woken late for its turn (a busy machine wakes threads a few hundred microseconds late)
+// must not slow a fast pace down: the turns it missed go at once. A cap is never made up for, and
+// a pause is no debt either.
+TEST_F(PacerTest, TurnsMissedByALateWakeGoAtOnceButNeverPastACap) {
+  ArpPacer pacer(clock, 800, 0);
+  Answered(pacer, 2000);
+  ASSERT_EQ(pacer.Rate(), ArpPacer::kHighestRate);
+  clock.wakeLate = std::chrono::microseconds(300);  // three turns at this pace
+  wire.clear();
+  for (int i = 0; i < 1001; ++i) Send(pacer);
+  const double seconds = std::chrono::duration<double>(wire.back() - wire.front()).count();
+  EXPECT_NEAR(1000 / seconds, ArpPacer::kHighestRate, ArpPacer::kHighestRate * 0.02);
+  std::size_t together = 1, mostTogether = 1;  // requests at one instant
+  for (std::size_t i = 1; i < wire.size(); ++i) {
+    together = wire[i] == wire[i - 1] ? together + 1 : 1;
+    mostTogether = std::max(mostTogether, together);
+  }
+  EXPECT_LE(mostTogether, 4u) << "no more at once than the turns the late wake missed";
+  // After a pause the pace starts from the next request, not all at once.
+  clock.now += milliseconds(50);
+  wire.clear();
+  clock.wakeLate = {};
+  Send(pacer);
+  Send(pacer);
+  EXPECT_NEAR(1e9 / static_cast<double>((wire[1] - wire[0]).count()), ArpPacer::kHighestRate, 1);
+
+  ArpPacer capped(clock, 800, 1000);
+  Answered(capped, 2000);
+  clock.wakeLate = std::chrono::microseconds(300);
+  wire.clear();
+  for (int i = 0; i < 50; ++i) Send(capped);
+  for (std::size_t i = 1; i < wire.size(); ++i)
+    EXPECT_GE(wire[i] - wire[i - 1], milliseconds(1)) << "request " << i << " came early under the cap";
 }
 
 TEST_F(PacerTest, AnsweredFirstRequestsSpeedUpAndLateAnswersSlowDownOncePerSignal) {

@@ -227,14 +227,13 @@ class RawArpEngine final : public ArpProbe {
     return true;
   }
 
-  // A request asked ahead that a worker takes over: true, with the time it already waited past its
-  // first resend, while the wait it would have had is not over; else it asks afresh.
+  // A request asked ahead that a worker takes over: true, with how long after its first resend was
+  // due the worker came, when every attempt still fits in the time-out from that request; else the
+  // worker asks afresh.
   bool TakeOver(PaceTime sentAt, PaceTime& late) {
     const AskPlan plan = pacer_->Plan();
-    const PaceTime now = pacer_->PaceClock().Now();
-    if (now >= sentAt + plan.giveUp) return false;
-    late = std::max(PaceTime{}, now - (sentAt + plan.spacing));
-    return true;
+    late = std::max(PaceTime{}, pacer_->PaceClock().Now() - (sentAt + plan.spacing));
+    return plan.giveUp + late <= plan.longest;
   }
 
   // Asks `address` until its answer or the end of its wait.
