@@ -713,7 +713,7 @@ TEST_F(ArpEngineTest, AWorkersNextAddressIsAskedAheadOnceWithinTheRange) {
     hosts.insert(kFirst + i);
     fake_.hosts[kFirst + i] = {HostMac(kFirst + i)};
   }
-  const OpenedArpEngine engine = Open(ArpEngineKind::Raw, 300);
+  const OpenedArpEngine engine = Open(ArpEngineKind::Raw, 800);
   std::mutex mutex;
   std::map<std::uint32_t, Clock::time_point> came;  // when its worker came to each address
   std::map<std::uint32_t, MacBytes> found;
@@ -743,18 +743,27 @@ TEST_F(ArpEngineTest, AWorkersNextAddressIsAskedAheadOnceWithinTheRange) {
   for (const Sent& sent : fake_.sent) asked[sent.to].push_back(sent.at);
   EXPECT_EQ(asked.begin()->first, kFirst);
   EXPECT_EQ(asked.rbegin()->first, kFirst + kCount - 1) << "asked past the range";
-  int askedAhead = 0;
+  int askedAhead = 0, askedAgain = 0;
   for (std::uint32_t ip = kFirst; ip < kFirst + kCount; ++ip) {
     SCOPED_TRACE(arp::DottedAddress(ip));
     const bool host = hosts.count(ip) != 0;
     EXPECT_EQ(found[ip], host ? HostMac(ip) : MacBytes{});
-    EXPECT_EQ(asked[ip].size(), host ? 1u : static_cast<std::size_t>(plan.attempts));
+    const auto attempts = static_cast<std::size_t>(plan.attempts);
+    if (host) {
+      EXPECT_EQ(asked[ip].size(), 1u);
+    } else {
+      // A worker that comes too late for a request asked ahead asks afresh: one more, no fewer.
+      EXPECT_GE(asked[ip].size(), attempts);
+      EXPECT_LE(asked[ip].size(), attempts + 1);
+      askedAgain += asked[ip].size() > attempts ? 1 : 0;
+    }
     // The address before it of the same worker was silent: its first request was out before the
     // worker came to it.
     if (ip >= kFirst + kWorkers && hosts.count(ip - kWorkers) == 0 && asked[ip].front() < came[ip])
       ++askedAhead;
   }
   EXPECT_GE(askedAhead, 20) << "of the 28 addresses after a silent one";
+  EXPECT_LE(askedAgain, 2) << "workers came too late for what was asked ahead";
 
   // A Stop in the middle of a scan: nothing more goes on the wire, ahead or not.
   fake_.sent.clear();
