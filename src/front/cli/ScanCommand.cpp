@@ -107,8 +107,6 @@ class NamingProbe final : public ArpProbe {
 
 // What the user should know about the pace: said only when the network held it back.
 std::string PaceNote(const arp::PaceReport& report) {
-    return "DEV avg " + std::to_string(report.averageRate) + " peak " + std::to_string(report.peakRate) +
-           " req " + std::to_string(report.requests);
   if (!report.limited) return std::string();
   std::string note = "the network limited the pace to about " +
                      std::to_string(static_cast<long>(report.averageRate + 0.5)) + " ARP requests a second";
