@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <memory>
 #include <thread>
 
 #include "platform/linux/ArpPacer.h"
@@ -185,6 +186,31 @@ TEST_F(PacerTest, AFewSlowMachinesNeitherSlowTheWireNorGoUnheard) {
   EXPECT_LT(pacer.Rate(), before);
 }
 
+// An answer that comes long after a resend (a machine in power save answering the first request)
+// is no loss: silent addresses keep the fewest attempts, the pace is not cut, and resends wait for
+// such machines. One that comes as quickly after a resend as first answers do is loss.
+TEST_F(PacerTest, ASlowAnswerAfterAResendIsNoLossButAQuickOneIs) {
+  const auto after = [&](PaceTime afterResend) {
+    auto pacer = std::make_unique<ArpPacer>(clock, 800, 0);
+    for (int i = 0; i < 300; ++i) {
+      const PaceTime at = Send(*pacer);
+      if (i % 10 != 0) {
+        pacer->Answered(at, at, at + milliseconds(1), 1);
+      } else {  // resent at 225 ms, answered afterwards
+        pacer->Answered(at, at + milliseconds(225), at + milliseconds(225) + afterResend, 2);
+      }
+    }
+    return pacer;
+  };
+  const auto slow = after(milliseconds(150));  // 375 ms after the first request
+  EXPECT_EQ(slow->Plan().attempts, ArpPacer::kFewestAttempts);
+  EXPECT_GE(slow->Plan().spacing, milliseconds(375)) << "a resend before the slow answer could come";
+  EXPECT_FALSE(slow->TakeReport().limited);
+  const auto lost = after(milliseconds(1));
+  EXPECT_GT(lost->Plan().attempts, ArpPacer::kFewestAttempts);
+  EXPECT_LT(lost->Rate(), slow->Rate());
+}
+
 TEST_F(PacerTest, SilentAddressesGetTheAttemptsTheMeasuredLossCallsFor) {
   // Answers that needed 1 + k requests, k drawn so that the share of lost requests is `loss`.
   const auto planAfter = [&](double loss, int answers) {
@@ -206,7 +232,8 @@ TEST_F(PacerTest, SilentAddressesGetTheAttemptsTheMeasuredLossCallsFor) {
     EXPECT_TRUE(std::pow(loss, plan.attempts) <= 0.01 || plan.attempts == ArpPacer::kMostAttempts)
         << "loss " << loss << ": " << plan.attempts << " attempts";
     EXPECT_LE(plan.attempts, ArpPacer::kMostAttempts);
-    EXPECT_EQ(plan.spacing * plan.attempts, plan.giveUp) << "every attempt fits in the wait";
+    EXPECT_LE(plan.spacing * plan.attempts, plan.giveUp) << "every attempt fits in the wait";
+    EXPECT_GT(plan.spacing * plan.attempts, plan.giveUp - milliseconds(1)) << "and they fill it";
   }
   EXPECT_EQ(planAfter(0.9, 400).attempts, ArpPacer::kMostAttempts);
 }

@@ -208,6 +208,15 @@ void ArpPacer::Answered(PaceTime firstSent, PaceTime lastSent, PaceTime at, int 
   std::lock_guard<std::mutex> lock(mutex_);
   const PaceTime rtt = at - firstSent;
   requests = std::max(requests, 1);
+  // ARP answers carry nothing that tells which request they answer. One that comes much later after
+  // the last request than this wire answers (the quickest first answer, plus a queue's worth) is a
+  // slow machine's answer to the first: a machine in power save, not loss, and not to be resent to
+  // sooner. A queue on the way delays first answers too, and the median below sees it.
+  if (requests > 1 && baseRtt_ != kNever &&
+      at - lastSent > baseRtt_ + std::max<PaceTime>(kQueueDelay, baseRtt_)) {
+    requests = 1;
+    lastSent = firstSent;
+  }
   attemptsAnswered_ += static_cast<std::uint64_t>(requests);
   attemptsFailed_ += static_cast<std::uint64_t>(requests - 1);
   // How slow machines answer: from the last request before the answer, so that our own resends

@@ -78,7 +78,7 @@ class ArpPacer {
   static constexpr std::chrono::milliseconds kGiveUpFloor{450};  // a machine in power save answers in 400 ms
   static constexpr double kTailFactor = 1.5;
   static constexpr int kFewestAttempts = 2;
-  static constexpr int kMostAttempts = 6;
+  static constexpr int kMostAttempts = 8;
   static constexpr int kStartAttempts = 3;     // until enough answers tell the loss
   static constexpr double kMissBound = 0.002;  // a machine behind the loss is missed once in 500
   static constexpr std::chrono::seconds kIdleRestart{5};
