@@ -1,6 +1,6 @@
-// arp_engine_tool [--raw|--kernel] [--helper PATH] [--timeout MS] [--threads N] [--again]
-// ADDRESS|FIRST-LAST... Opens an ARP engine, begins a scan over the addresses, asks every address on N
-// threads and prints "IP<TAB>MAC" per answer in address order; the engine's name, its notes ("note: ...") and
+// arp_engine_tool [--raw|--kernel] [--helper PATH] [--timeout MS] [--threads N] [--again] ADDRESS|FIRST-LAST...
+// Opens an ARP engine, begins a scan over the addresses, asks every address on N threads and
+// prints "IP<TAB>MAC" per answer in address order; the engine's name, its notes ("note: ...") and
 // the time taken go to standard error. With --again it scans once more, with the same engine, for
 // every line read from standard input, and ends each scan's answers with a line "--". Exit 1 when
 // no engine opens, 2 for bad arguments. Run by the namespace tests only.

@@ -64,9 +64,7 @@ class RawArpEngine final : public ArpProbe {
       waiters_.cancelled = false;
       rangeFirst_ = ntohl(firstNetworkOrder);
       rangeCount_ = count;
-      ++scan_;
-      hints_.clear();
-      ahead_.clear();
+      ForgetAhead();
     }
     if (ArpProbe* fallback = OpenedFallback()) return fallback->BeginScan(firstNetworkOrder, count);
     links_.Read();
@@ -78,10 +76,7 @@ class RawArpEngine final : public ArpProbe {
     {
       std::lock_guard<std::mutex> lock(waiters_.mutex);
       waiters_.Cancel();
-      rangeCount_ = 0;  // nothing more is asked ahead
-      ++scan_;
-      hints_.clear();
-      ahead_.clear();
+      ForgetAhead();
     }
     pacer_->Cancel();  // workers waiting for their turn on the wire
     if (ArpProbe* fallback = OpenedFallback()) fallback->Cancel();
@@ -127,6 +122,13 @@ class RawArpEngine final : public ArpProbe {
     PaceTime heardAt{};
     MacBytes mac{};
   };
+
+  // Drops what an earlier scan asked or meant to ask ahead. With the waiters' mutex held.
+  void ForgetAhead() {
+    ++scan_;
+    hints_.clear();
+    ahead_.clear();
+  }
 
   // An address a worker will ask, during the scan `scan`.
   struct Hint {
