@@ -119,8 +119,13 @@ expected=$(for n in $hosts; do printf '%s\t%s\t%s\r\n' "$n" "$net.$n" "02-AB-CD-
 [ "$(od -c <"$work/config/Quarvo/Quarvo.ini")" = "$(printf '[set]\r\nstartip=10.67.0.10\r\nendip=10.67.0.20\r\n' | od -c)" ] ||
   fail "settings: $(od -c "$work/config/Quarvo/Quarvo.ini")"
 [ "$(ls "$work/run")" = Quarvo.txt ] || fail "files besides the list: $(ls "$work/run")"
-# Nothing of the run is left: the program, Xvfb and the driver are gone from the namespace.
-left=$(ip netns pids "$LAN_SCANNER" 2>/dev/null)
+# Nothing of the run is left: the program, Xvfb and the driver are gone from the namespace. xvfb-run
+# signals its server as it ends without waiting for it, so the server gets a few seconds to exit.
+for _ in $(seq 50); do
+  left=$(ip netns pids "$LAN_SCANNER" 2>/dev/null)
+  [ -z "$left" ] && break
+  sleep 0.1
+done
 [ -z "$left" ] || fail "still running: $(ps -o pid=,args= -p "${left//$'\n'/,}")"
 
 # Without a window manager the window has no title bar: the picture gets a plain one with the
